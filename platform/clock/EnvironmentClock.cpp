@@ -1,0 +1,75 @@
+// The clocks a test can ask a child process for through VESK_CLOCK.
+
+#include <errno.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "clock/Clock.h"
+#include "clock/ManualClock.h"
+
+namespace vesk::clock {
+namespace {
+
+// Each sleep is announced on one descriptor and ends when the test answers on the other.
+class PipeClock : public ManualClock {
+public:
+    PipeClock(int readFd, int writeFd) : m_readFd(readFd), m_writeFd(writeFd) {}
+
+    void Sleep(Milliseconds duration) override {
+        {
+            std::lock_guard lock(m_pipeMutex);
+            const std::string line = "sleep " + std::to_string(duration.count()) + "\n";
+            WriteAll(line);
+            char answer = 0;
+            while (read(m_readFd, &answer, 1) < 0 && errno == EINTR) {
+            }
+        }
+        ManualClock::Sleep(duration);
+    }
+
+private:
+    void WriteAll(const std::string& text) {
+        size_t done = 0;
+        while (done < text.size()) {
+            const ssize_t n = write(m_writeFd, text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return;
+            done += static_cast<size_t>(n);
+        }
+    }
+
+    std::mutex m_pipeMutex;
+    int m_readFd;
+    int m_writeFd;
+};
+
+bool ParsePipeSpec(const char* spec, int& readFd, int& writeFd) {
+    return std::sscanf(spec, "pipe:%d:%d", &readFd, &writeFd) == 2 && readFd >= 0 &&
+           writeFd >= 0;
+}
+
+}  // namespace
+
+void InstallClockFromEnvironment() {
+    const char* spec = std::getenv("VESK_CLOCK");
+    if (!spec || !*spec) return;
+    // Installed once for the life of the process, so they are never destroyed.
+    if (std::strcmp(spec, "virtual") == 0) {
+        static ManualClock* virtualClock = new ManualClock(SystemClock().LocalNow());
+        Install(virtualClock);
+        return;
+    }
+    int readFd = -1;
+    int writeFd = -1;
+    if (ParsePipeSpec(spec, readFd, writeFd)) {
+        static PipeClock* pipeClock = new PipeClock(readFd, writeFd);
+        Install(pipeClock);
+    }
+}
+
+}  // namespace vesk::clock

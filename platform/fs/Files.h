@@ -1,0 +1,65 @@
+#pragma once
+// Files and folders as the system uses them: creation with or without missing parents,
+// attributes (read-only is the write bits; hidden, system and archive exist only in
+// descriptions), deletion, free space, and the exclusive open that stands in for an open
+// without sharing. Safe from any thread.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vesk::fs {
+
+// One level only: fails when the folder exists or its parent is missing.
+bool CreateFolder(std::wstring_view path);
+// Creates every missing folder along the path; true when the folder exists afterwards.
+bool CreateFolderTree(std::wstring_view path);
+
+struct FileAttributes {
+    bool folder = false;
+    bool readOnly = false;
+};
+// nullopt when nothing is at the path.
+std::optional<FileAttributes> GetAttributes(std::wstring_view path);
+// Read-only clears every write bit; writable gives the owner write permission back.
+bool SetReadOnly(std::wstring_view path, bool readOnly);
+
+bool DeleteFile(std::wstring_view path);
+bool RemoveFolder(std::wstring_view path);  // an empty folder only
+
+// Bytes available to this user on the file system that holds path.
+std::optional<std::uint64_t> FreeDiskBytes(std::wstring_view path);
+
+// An open that other programs cannot share, stood in for by an open-file-description
+// lock: exclusive opens conflict with each other, also within one process.
+class ExclusiveFile {
+public:
+    enum class Access { Read, ReadWrite };
+    enum class Result { Ok, NotFound, Locked, Failed };
+
+    ExclusiveFile() = default;
+    ExclusiveFile(ExclusiveFile&& other) noexcept;
+    ExclusiveFile& operator=(ExclusiveFile&& other) noexcept;
+    ExclusiveFile(const ExclusiveFile&) = delete;
+    ExclusiveFile& operator=(const ExclusiveFile&) = delete;
+    ~ExclusiveFile();
+
+    // Never waits: a file another holder has locked gives Locked at once.
+    static Result Open(std::wstring_view path, Access access, bool createIfAbsent,
+                       ExclusiveFile& out);
+
+    bool IsOpen() const { return m_fd >= 0; }
+    // The whole content from the start; nullopt on a read error.
+    std::optional<std::string> ReadAll();
+    void Close();
+
+private:
+    int m_fd = -1;
+};
+
+// The lock test: true when the file exists and another holder has it locked, or it cannot
+// be opened for reading and writing.
+bool IsFileLocked(std::wstring_view path);
+
+}  // namespace vesk::fs
