@@ -20,8 +20,13 @@ public:
         clock_gettime(CLOCK_REALTIME, &ts);
         tm parts{};
         localtime_r(&ts.tv_sec, &parts);
-        return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
-                parts.tm_min,         parts.tm_sec,     static_cast<int>(ts.tv_nsec / 1000000)};
+        return {parts.tm_year + 1900,
+                parts.tm_mon + 1,
+                parts.tm_mday,
+                parts.tm_hour,
+                parts.tm_min,
+                parts.tm_sec,
+                static_cast<int>(ts.tv_nsec / 1000000)};
     }
 
     void Sleep(Milliseconds duration) override { std::this_thread::sleep_for(duration); }
@@ -41,6 +46,8 @@ Clock& Current() {
     return clock ? *clock : SystemClock();
 }
 
-void Install(Clock* clock) { g_current.store(clock, std::memory_order_release); }
+void Install(Clock* clock) {
+    g_current.store(clock, std::memory_order_release);
+}
 
 }  // namespace vesk::clock

@@ -47,8 +47,14 @@ void Install(Clock* clock);
 // Installs a clock named by VESK_CLOCK, if any. Call once at start-up.
 void InstallClockFromEnvironment();
 
-inline Milliseconds Now() { return Current().Now(); }
-inline LocalTime LocalNow() { return Current().LocalNow(); }
-inline void Sleep(Milliseconds duration) { Current().Sleep(duration); }
+inline Milliseconds Now() {
+    return Current().Now();
+}
+inline LocalTime LocalNow() {
+    return Current().LocalNow();
+}
+inline void Sleep(Milliseconds duration) {
+    Current().Sleep(duration);
+}
 
 }  // namespace vesk::clock

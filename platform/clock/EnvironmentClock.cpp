@@ -49,8 +49,7 @@ private:
 };
 
 bool ParsePipeSpec(const char* spec, int& readFd, int& writeFd) {
-    return std::sscanf(spec, "pipe:%d:%d", &readFd, &writeFd) == 2 && readFd >= 0 &&
-           writeFd >= 0;
+    return std::sscanf(spec, "pipe:%d:%d", &readFd, &writeFd) == 2 && readFd >= 0 && writeFd >= 0;
 }
 
 }  // namespace

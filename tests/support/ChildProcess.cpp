@@ -78,7 +78,8 @@ bool ChildProcess::Start(const std::string& program, const Options& options) {
     std::vector<std::string> envStrings = BuildEnvironment(options);
     auto argv = Pointers(argStrings);
     auto envp = Pointers(envStrings);
-    const int rc = posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    const int rc =
+        posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(in[0]);
     close(out[1]);
@@ -107,7 +108,9 @@ std::optional<std::string> ChildProcess::ReadLine() {
     }
 }
 
-void ChildProcess::CloseInput() { CloseFd(m_in); }
+void ChildProcess::CloseInput() {
+    CloseFd(m_in);
+}
 
 int ChildProcess::Wait() {
     if (m_status) return ExitCode(*m_status);
@@ -141,7 +144,9 @@ void ChildProcess::Kill() {
     if (m_pid > 0 && !m_status) kill(m_pid, SIGKILL);
 }
 
-void BecomeSubreaper() { prctl(PR_SET_CHILD_SUBREAPER, 1); }
+void BecomeSubreaper() {
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
+}
 
 std::pair<pid_t, int> ReapAnyChild() {
     int status = 0;

@@ -15,10 +15,10 @@ namespace vesk::test {
 class ChildProcess {
 public:
     struct Options {
-        std::vector<std::string> args;               // after the program
-        std::map<std::string, std::string> setEnv;   // added or replaced
-        std::vector<std::string> unsetEnv;           // removed
-        std::vector<std::pair<int, int>> passFds;    // {our fd, fd number in the child}
+        std::vector<std::string> args;              // after the program
+        std::map<std::string, std::string> setEnv;  // added or replaced
+        std::vector<std::string> unsetEnv;          // removed
+        std::vector<std::pair<int, int>> passFds;   // {our fd, fd number in the child}
         std::string workFolder;
     };
 

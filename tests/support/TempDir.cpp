@@ -20,10 +20,9 @@ TempDir::~TempDir() {
     // Read-only files and folders made by a test must not stop the clean-up.
     for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add |
-                                         std::filesystem::perm_options::nofollow,
-                                     ec);
+        std::filesystem::permissions(
+            it->path(), std::filesystem::perms::owner_all,
+            std::filesystem::perm_options::add | std::filesystem::perm_options::nofollow, ec);
     }
     std::filesystem::remove_all(m_path, ec);
 }

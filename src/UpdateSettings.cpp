@@ -1,0 +1,6 @@
+#include "UpdateSettings.h"
+
+UpdateSettings& TheUpdateSettings() {
+    static UpdateSettings settings;
+    return settings;
+}

@@ -1,0 +1,109 @@
+#include "VeskUpdateApp.h"
+
+#include "AppFiles.h"
+#include "ProcessIsRunning.h"
+#include "StringTable.h"
+#include "UpdateLog.h"
+#include "UpdateSettings.h"
+#include "clock/Clock.h"
+#include "fs/Files.h"
+#include "fs/Paths.h"
+#include "process/Launch.h"
+#include "profile/ProfileFile.h"
+#include "text/Number.h"
+#include "ui/SystemMessageBox.h"
+
+namespace {
+
+constexpr wchar_t kLocaleSection[] = L"Locale";
+constexpr wchar_t kLanguageKey[] = L"Language";
+constexpr int kLanguageNotSet = -1;
+constexpr auto kStartPause = std::chrono::milliseconds(1000);
+constexpr wchar_t kTableErrorText[] = L"The file VeskClient_String_Table.dat cannot be accessed.";
+constexpr wchar_t kTableErrorCaption[] = L"Error!";
+constexpr int kExitCode = 1;
+
+}  // namespace
+
+CVeskUpdateApp::CVeskUpdateApp(std::vector<std::wstring> arguments) {
+    // Only a command line of exactly four arguments means anything.
+    if (arguments.size() == 4) m_clientArguments = std::move(arguments);
+}
+
+bool CVeskUpdateApp::InitInstance() {
+    std::wstring key = vesk::fs::ExecutablePath();
+    if (!m_instanceGuard.TryAcquire(key.empty() ? L"VeskUpdate" : key)) return false;
+    if (!PrepareUserFolder()) return false;
+    PrepareProgramFolder();
+    OpenUpdateLog(TheUpdateSettings().programFolder.c_str(), kUpdateLogFile, L"w+");
+    SettleLanguage();
+    if (!LoadStringTable()) {
+        vesk::ui::ShowSystemMessageBox(kTableErrorText, kTableErrorCaption);
+        return false;
+    }
+    vesk::clock::Sleep(kStartPause);
+    if (RestartRunningClient()) return false;
+    RunUpdateWindow();
+    return false;
+}
+
+int CVeskUpdateApp::ExitInstance() {
+    CloseUpdateLog();
+    return kExitCode;
+}
+
+bool CVeskUpdateApp::PrepareUserFolder() {
+    const auto configFolder = vesk::fs::UserConfigFolder();
+    if (!configFolder) return false;
+    const std::wstring userFolder = *configFolder + kUserFolderName;
+    // A folder that cannot be made only means the user's settings read as defaults.
+    vesk::fs::CreateFolderTree(userFolder);
+    TheUpdateSettings().userSettingsPath = userFolder + kSettingsFile;
+    return true;
+}
+
+void CVeskUpdateApp::PrepareProgramFolder() {
+    UpdateSettings& settings = TheUpdateSettings();
+    settings.programFolder = vesk::fs::ExecutableFolder();
+    vesk::fs::SetCurrentDirectory(settings.programFolder);
+}
+
+void CVeskUpdateApp::SettleLanguage() {
+    UpdateSettings& settings = TheUpdateSettings();
+    const std::wstring& userFile = settings.userSettingsPath;
+    int language = vesk::profile::ReadInt(userFile, kLocaleSection, kLanguageKey, kLanguageNotSet);
+    if (language == kLanguageNotSet) {
+        const std::wstring installFile = settings.programFolder + kSettingsFile;
+        language = vesk::profile::ReadInt(installFile, kLocaleSection, kLanguageKey, 0);
+        vesk::profile::WriteString(userFile, kLocaleSection, kLanguageKey,
+                                   std::to_wstring(language));
+    }
+    if (m_clientArguments.size() == 4) {
+        const int asked = vesk::text::ParseDecimalInt(m_clientArguments[3]);
+        if (asked > 0) {
+            language = asked;
+            vesk::profile::WriteString(userFile, kLocaleSection, kLanguageKey,
+                                       std::to_wstring(language));
+        }
+    }
+    settings.language = language;
+}
+
+bool CVeskUpdateApp::LoadStringTable() {
+    const UpdateSettings& settings = TheUpdateSettings();
+    return TheStringTable().Load(settings.programFolder + kStringTableFile, settings.language - 1);
+}
+
+bool CVeskUpdateApp::RestartRunningClient() {
+    const std::wstring client = TheUpdateSettings().programFolder + kClientProgram;
+    if (!ProcessIsRunning(client, nullptr, /*fullPathOnly=*/true)) return false;
+    vesk::process::ShellOpen(client);
+    return true;
+}
+
+void CVeskUpdateApp::RunUpdateWindow() {
+    // Until the update window exists, start-up ends here; the log says what it settled.
+    WriteUpdateLog(L"Start-up done: language %d, title \"%s\"; no update window yet,exit.",
+                   TheUpdateSettings().language,
+                   TheStringTable().GetString(L"IDS_POPDLG_UPDATE_TITLE"));
+}
