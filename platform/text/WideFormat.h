@@ -3,7 +3,11 @@
 // in: "%s" takes a wide string, "%d"/"%i"/"%u"/"%x"/"%X" integers, "%f"/"%e"/"%g" doubles
 // with width and precision ("%2.1f"), "%c" one character, "%%" a percent sign. Flags
 // "-+ 0#", widths, precisions and "*" work as in printf; the length modifiers h, l, ll,
-// I64 and w are accepted and ignored, because the arguments carry their own types.
+// I64 and w are accepted and ignored, because the arguments carry their own types. The
+// one exception: a negative number under "%u"/"%x"/"%X"/"%o" shows its 32-bit pattern, as
+// a Windows int does, unless ll or I64 asks for all 64 bits. Widths and precisions are
+// capped at 4096, numbers always use "." as the decimal point, a "%c" of 0 writes nothing
+// and an unknown conversion is written out as it stands.
 //
 // Arguments are typed, so a mismatch can never read stray memory: a missing argument
 // formats as nothing, a number given to "%s" as its decimal text, a text given to a
