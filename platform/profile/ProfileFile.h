@@ -9,6 +9,9 @@
 //   section's last entry) as needed and keeps every other line as it stood. The new file
 //   is written beside the old one and renamed over it, so a crash never leaves half a
 //   settings file.
+// A new file gets CR LF line ends, an existing one keeps its own; a new section follows one
+// blank line. The file's permission bits are kept, and a symbolic link is written through,
+// not replaced. Only the first of several equal sections or keys is read or written.
 // Files are read as UTF-8 (a byte-order mark is skipped) and lines end in CR LF or LF.
 // Every call is safe from any thread; calls in one process are serialised.
 
@@ -29,7 +32,11 @@ std::wstring ReadString(std::wstring_view path, std::wstring_view section, std::
 int ReadInt(std::wstring_view path, std::wstring_view section, std::wstring_view key,
             int defaultValue);
 
-// Returns false when the file cannot be written; the old file then stays as it was.
+// Returns false when the file cannot be written; the old file then stays as it was. Also
+// refused: a folder that does not exist (none is made), a read-only file, a file that
+// cannot be read whole (it would be lost), and a section, key or value that would not read
+// back as written (line breaks, "]" in a section, "=" in a key or ";" or "[" opening it,
+// an empty name).
 bool WriteString(std::wstring_view path, std::wstring_view section, std::wstring_view key,
                  std::wstring_view value);
 
