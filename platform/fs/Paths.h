@@ -28,7 +28,7 @@ std::optional<std::wstring> UserConfigFolder();
 // $XDG_CACHE_HOME (when absolute), else home + ".cache/". The local application data.
 std::optional<std::wstring> LocalAppDataFolder();
 
-// Appends "/" unless the path already ends with one.
+// Appends "/" unless the path already ends with one; an empty path stays empty.
 std::wstring WithTrailingSlash(std::wstring_view folder);
 
 }  // namespace vesk::fs
