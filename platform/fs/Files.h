@@ -32,7 +32,8 @@ bool RemoveFolder(std::wstring_view path);  // an empty folder only
 std::optional<std::uint64_t> FreeDiskBytes(std::wstring_view path);
 
 // An open that other programs cannot share, stood in for by an open-file-description
-// lock: exclusive opens conflict with each other, also within one process.
+// lock: exclusive opens conflict with each other, also within one process; only two
+// read-only opens may share a file.
 class ExclusiveFile {
 public:
     enum class Access { Read, ReadWrite };
@@ -45,7 +46,8 @@ public:
     ExclusiveFile& operator=(const ExclusiveFile&) = delete;
     ~ExclusiveFile();
 
-    // Never waits: a file another holder has locked gives Locked at once.
+    // Never waits: a file another holder has locked gives Locked at once. Closes out
+    // first; only regular files open.
     static Result Open(std::wstring_view path, Access access, bool createIfAbsent,
                        ExclusiveFile& out);
 
