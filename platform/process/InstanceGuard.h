@@ -4,6 +4,7 @@
 // drops the lock when a holder ends, also when it crashes, so a new copy may then start.
 // Child processes do not inherit it.
 
+#include <string>
 #include <string_view>
 
 namespace vesk::process {
@@ -17,9 +18,14 @@ public:
     InstanceGuard& operator=(const InstanceGuard&) = delete;
     ~InstanceGuard();
 
-    // False when another copy holds the key (or the lock file cannot be made).
+    // False when another copy holds the key (or the lock file cannot be made). A key held
+    // before is released first.
     bool TryAcquire(std::wstring_view key);
     bool IsHeld() const { return m_fd >= 0; }
+    void Release();
+
+    // The lock file that stands for a key; every copy of the program must agree on it.
+    static std::string LockFilePath(std::wstring_view key);
 
 private:
     int m_fd = -1;
