@@ -1,0 +1,160 @@
+#pragma once
+// The transfer library's exported interface: typed exports that drive the local transfer
+// service, the records they return and the result codes they report.
+//
+// Every export blocks its caller's thread and never throws. Records and lists come from the
+// library's `new` and belong to the caller, who frees them with `delete`; host and library
+// share the toolchain, the standard library and the heap. Where an export takes `int* result`
+// it writes a ServiceResult there before returning (a null pointer is allowed and skipped).
+//
+// Not available yet in this build, each returning its failure value (false, with code 2
+// where there is a result code): TSP_Lib_CheckIsTSPPresent, TSP_Lib_InstallTSP,
+// TSP_Lib_LaunchTSPApplication, TSP_Lib_StartTSP, TSP_Lib_CheckAndReStartTSP. The transfer
+// operations make a single request: they do not yet restart the service, renew the network
+// token or wait for the login, and requests that carry the network token send it empty.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#define TSP_LIB_API extern "C" __attribute__((visibility("default")))
+
+// The result codes. 2, 3, 4 and 13 describe one request; 5 to 12 a recovery or start-up step.
+enum ServiceResult : int {
+    kServiceOk = 0,
+    kServiceNoReply = 2,         // exchange failed, status outside 2xx, or empty body
+    kServiceRenewToken = 3,      // the reply's statusId was 902
+    kServiceNotLoggedIn = 4,     // the reply's statusId was 905
+    kServiceTooOld = 5,          // installed service older than the minimum version
+    kServiceInstallFailed = 6,   // not installed, and installing failed
+    kServiceLaunchFailed = 7,    // starting the service executable failed
+    kServiceNotInstalled = 8,    // not installed (restart paths do not install)
+    kServiceTokenInvalid = 9,    // token renewal ended with a token not validated
+    kServiceTokenValid = 10,     // token renewal ended with a validated token
+    kServiceLoggedIn = 11,       // the service reported "LoggedIn"
+    kServiceLoginTimedOut = 12,  // no "LoggedIn" within 120 s
+    kServiceNoElement = 13,      // a reply arrived without its expected top-level element
+};
+
+// The "status" element common to most replies.
+struct ServiceStatus {
+    std::int32_t statusId = 0;
+    std::wstring statusLink;
+    std::wstring statusStr;
+};
+
+// The state of one transfer. Running: statusId 202, 204, 205; complete: 206.
+struct TransferStatus {
+    std::int32_t statusId = 0;
+    std::wstring statusLink;
+    std::wstring statusStr;
+    std::wstring torrentId;
+    std::wstring type;
+    std::int64_t bytesDownloaded = 0;
+    std::int64_t torrentSize = 0;
+    std::int32_t bitRate = 0;
+    std::int64_t bytesFromCDN = 0;
+    std::int64_t bytesFromSPs = 0;
+    std::int64_t bytesFromPeers = 0;
+    std::int64_t reserved = 0;
+};
+
+struct TransferFile {
+    std::wstring name;
+    std::int64_t size = 0;
+};
+
+// The description of a transfer's package.
+struct TransferInfo {
+    std::wstring packageId;
+    std::wstring key;
+    std::wstring description;
+    std::wstring packageURL;
+    std::wstring packager;
+    std::wstring creationDate;
+    std::vector<TransferFile> files;
+    std::int64_t packageSize = 0;
+    bool sequential = false;
+    std::int32_t targetRate = 0;
+    std::int32_t idleRate = 0;
+    bool httpEncrypted = false;
+    bool leaveEncrypted = false;
+    bool noP2PPermitted = false;
+    std::int32_t downloadToExpire = 0;
+    std::int32_t playToExpire = 0;
+};
+
+struct VersionInfo {
+    std::wstring buildId;
+    std::wstring version;
+    bool upgradeAvailable = false;
+    std::wstring exclusivity;
+};
+
+struct TokenInfo {
+    std::wstring diskToken;
+    std::wstring netToken;
+    std::wstring filePath;
+    bool validated = false;
+};
+
+// The service is ready for transfers when loginStatus is exactly "LoggedIn".
+struct LoginInfo {
+    std::wstring loginStatus;
+    std::int32_t subscriptionLevel = 0;
+};
+
+#if defined(__clang__)
+#pragma clang diagnostic push
+// The typed exports pass standard library types under unmangled names on purpose.
+#pragma clang diagnostic ignored "-Wreturn-type-c-linkage"
+#endif
+
+// Finding, installing, starting and restarting the service.
+TSP_LIB_API bool TSP_Lib_CheckIsTSPPresent(wchar_t** version, wchar_t** folder);
+TSP_LIB_API bool TSP_Lib_InstallTSP(const std::wstring& partner);
+TSP_LIB_API bool TSP_Lib_LaunchTSPApplication(const std::wstring& folder);
+TSP_LIB_API bool TSP_Lib_StartTSP(int* result, const std::wstring& partner);
+TSP_LIB_API bool TSP_Lib_CheckAndReStartTSP(int* result);
+TSP_LIB_API bool TSP_Lib_CheckTSPIsLoggedIn();
+TSP_LIB_API LoginInfo* TSP_Lib_LoginStatus();
+TSP_LIB_API VersionInfo* TSP_Lib_Version();
+
+// Settings kept for the process. Requests always go to port 60524; the port is only stored.
+TSP_LIB_API void TSP_Lib_SetMinimumRequiredVersion(const std::wstring& version);
+TSP_LIB_API std::wstring TSP_Lib_GetMinimumRequiredVersion();
+TSP_LIB_API void TSP_Lib_SetTSPPort(int port);
+TSP_LIB_API int TSP_Lib_GetTSPPort();
+
+// Tokens, the service's key/value store, shut-down and upgrade.
+TSP_LIB_API TokenInfo* TSP_Lib_GetToken();
+TSP_LIB_API TokenInfo* TSP_Lib_ValidateDiskToken(const std::wstring& netToken);
+TSP_LIB_API std::wstring TSP_Lib_GetKeyValue(const std::wstring& category, const std::wstring& key);
+TSP_LIB_API ServiceStatus* TSP_Lib_SetKeyValue(const std::wstring& category,
+                                               const std::wstring& key, const std::wstring& value);
+TSP_LIB_API ServiceStatus* TSP_Lib_ShutDown();
+TSP_LIB_API ServiceStatus* TSP_Lib_Upgrade();
+
+// Transfers. A record may come back together with code 3 or 4 (statusId 902 or 905).
+TSP_LIB_API TransferStatus* TSP_Lib_StartTransfer(int* result, const std::wstring& packageUrl,
+                                                  const std::wstring& destDir, bool setP2P);
+TSP_LIB_API TransferStatus* TSP_Lib_StatusTransfer(int* result, const std::wstring& torrentId);
+TSP_LIB_API std::vector<TransferStatus>* TSP_Lib_StatusListTransfer(int* result,
+                                                                    const std::wstring& torrentIds);
+TSP_LIB_API std::vector<std::wstring>* TSP_Lib_FilesTransfer(int* result,
+                                                             const std::wstring& torrentId);
+TSP_LIB_API TransferInfo* TSP_Lib_InfoTransfer(int* result, const std::wstring& torrentId);
+TSP_LIB_API TransferStatus* TSP_Lib_PauseTransfer(int* result, const std::wstring& torrentId);
+TSP_LIB_API TransferStatus* TSP_Lib_ResumeTransfer(int* result, const std::wstring& torrentId);
+TSP_LIB_API ServiceStatus* TSP_Lib_CancelTransfer(int* result, const std::wstring& torrentId,
+                                                  bool deleteFiles);
+TSP_LIB_API ServiceStatus* TSP_Lib_OpenTransfer(int* result, const std::wstring& torrentId,
+                                                bool sendToken);
+TSP_LIB_API ServiceStatus* TSP_Lib_UpdateTransfer(int* result, const std::wstring& torrentId,
+                                                  bool setP2P);
+TSP_LIB_API ServiceStatus* TSP_Lib_UpdateListTransfer(int* result, const std::wstring& torrentIds,
+                                                      bool setP2P);
+
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif

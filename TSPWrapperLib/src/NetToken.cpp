@@ -1,0 +1,9 @@
+#include "NetToken.h"
+
+namespace vesk::tsp {
+
+std::wstring CurrentNetToken() {
+    return {};
+}
+
+}  // namespace vesk::tsp
