@@ -152,6 +152,24 @@ std::optional<std::string> ExclusiveFile::ReadAll() {
     }
 }
 
+bool ExclusiveFile::Write(const char* data, std::size_t size) {
+    if (m_fd < 0) return false;
+    while (size > 0) {
+        const ssize_t n = write(m_fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::optional<std::uint64_t> ExclusiveFile::Size() const {
+    struct stat info {};
+    if (m_fd < 0 || fstat(m_fd, &info) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
 void ExclusiveFile::Close() {
     CloseDescriptor(std::exchange(m_fd, -1));
 }

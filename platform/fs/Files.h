@@ -4,6 +4,7 @@
 // descriptions), deletion, free space, and the exclusive open that stands in for an open
 // without sharing. Safe from any thread.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -54,6 +55,10 @@ public:
     bool IsOpen() const { return m_fd >= 0; }
     // The whole content from the start; nullopt on a read error.
     std::optional<std::string> ReadAll();
+    // Writes at the current position; false unless every byte was written.
+    bool Write(const char* data, std::size_t size);
+    // The file's size now; nullopt when it cannot be read.
+    std::optional<std::uint64_t> Size() const;
     void Close();
 
 private:

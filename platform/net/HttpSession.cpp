@@ -1,0 +1,162 @@
+#include "net/HttpSession.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <mutex>
+
+#include "text/Utf.h"
+
+namespace vesk::net {
+namespace {
+
+void GlobalInit() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+// What one transfer keeps while libcurl calls back.
+struct Transfer {
+    CURL* curl = nullptr;
+    const HttpHandlers* handlers = nullptr;
+    HttpResponseHead head;
+    bool sawLocation = false;
+    bool final = false;
+    bool stopped = false;
+
+    void OnHeaderLine(std::string_view line) {
+        if (StartsWithNoCase(line, "HTTP/")) {
+            head = {};
+            sawLocation = false;
+        } else if (StartsWithNoCase(line, "content-length:")) {
+            head.contentLength = std::strtoll(line.data() + 15, nullptr, 10);
+        } else if (StartsWithNoCase(line, "location:")) {
+            sawLocation = true;
+        } else if (line == "\r\n" || line == "\n") {
+            OnHeadersDone();
+        }
+    }
+
+    void OnHeadersDone() {
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &head.status);
+        const bool interim = head.status / 100 == 1;
+        const bool followed = head.status / 100 == 3 && sawLocation;
+        if (interim || followed) return;
+        final = true;
+        if (!handlers->onResponse(head)) stopped = true;
+    }
+
+    bool OnBody(const char* data, size_t size) {
+        if (!final) return true;  // the body of a redirect we follow
+        while (size > 0 && !stopped) {
+            const size_t piece = std::min(size, kMaxBodyPiece);
+            if (!handlers->onBody(data, piece)) stopped = true;
+            data += piece;
+            size -= piece;
+        }
+        return !stopped;
+    }
+};
+
+size_t HeaderCallback(char* data, size_t, size_t size, void* user) {
+    auto* transfer = static_cast<Transfer*>(user);
+    transfer->OnHeaderLine(std::string_view(data, size));
+    return transfer->stopped ? 0 : size;
+}
+
+size_t BodyCallback(char* data, size_t, size_t size, void* user) {
+    return static_cast<Transfer*>(user)->OnBody(data, size) ? size : 0;
+}
+
+}  // namespace
+
+struct HttpSession::State {
+    CURL* curl = nullptr;
+    curl_slist* headers = nullptr;
+    std::string userAgent;
+    long connectTimeoutMs = 0;
+    long stallTimeoutS = 0;
+};
+
+HttpSession::HttpSession() : m_state(std::make_unique<State>()) {}
+
+HttpSession::~HttpSession() {
+    Close();
+}
+
+bool HttpSession::Open(std::string_view userAgent) {
+    GlobalInit();
+    Close();
+    m_state->curl = curl_easy_init();
+    if (!m_state->curl) return false;
+    m_state->userAgent = userAgent;
+    // A fresh copy from the origin, never one from a cache on the way.
+    m_state->headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
+    m_state->headers = curl_slist_append(m_state->headers, "Pragma: no-cache");
+    return true;
+}
+
+void HttpSession::Close() {
+    if (m_state->curl) curl_easy_cleanup(m_state->curl);
+    if (m_state->headers) curl_slist_free_all(m_state->headers);
+    m_state->curl = nullptr;
+    m_state->headers = nullptr;
+}
+
+bool HttpSession::IsOpen() const {
+    return m_state->curl != nullptr;
+}
+
+bool HttpSession::SetConnectTimeout(std::chrono::milliseconds timeout) {
+    if (!m_state->curl || timeout.count() < 0) return false;
+    m_state->connectTimeoutMs = static_cast<long>(timeout.count());
+    return true;
+}
+
+void HttpSession::SetStallTimeout(std::chrono::milliseconds timeout) {
+    m_state->stallTimeoutS = static_cast<long>((timeout.count() + 999) / 1000);
+}
+
+FetchOutcome HttpSession::Get(std::wstring_view url, const HttpHandlers& handlers) {
+    CURL* curl = m_state->curl;
+    if (!curl) return FetchOutcome::NoAnswer;
+    Transfer transfer{curl, &handlers};
+    const std::string narrowUrl = text::WideToUtf8(url);
+
+    curl_easy_reset(curl);  // keeps the connection cache for the next call
+    curl_easy_setopt(curl, CURLOPT_URL, narrowUrl.c_str());
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, m_state->userAgent.c_str());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, m_state->headers);
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");  // direct, whatever *_proxy says
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, m_state->connectTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, static_cast<long>(kMaxBodyPiece));
+    if (m_state->stallTimeoutS > 0) {
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, m_state->stallTimeoutS);
+    }
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, HeaderCallback);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, BodyCallback);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+
+    const CURLcode rc = curl_easy_perform(curl);
+    if (transfer.stopped) return FetchOutcome::Stopped;
+    if (rc == CURLE_OK) return FetchOutcome::Completed;
+    return transfer.final ? FetchOutcome::BrokenOff : FetchOutcome::NoAnswer;
+}
+
+}  // namespace vesk::net

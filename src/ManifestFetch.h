@@ -1,0 +1,23 @@
+#pragma once
+// Fetches the version manifest on background threads: each attempt deletes the local copy,
+// downloads it, and on failure starts the next attempt at once, four attempts in all. The
+// outcome is posted to the sink: WM_UPDATE_RUN_WORKER (0, 0) or, after the last failure,
+// WM_UPDATE_DOWNLOAD_FAILED (0, 1). The threads are never joined.
+
+#include <string>
+
+#include "UpdateMessages.h"
+
+struct ManifestFetch {
+    std::wstring url;
+    std::wstring localPath;
+    IUpdateMessageSink* sink = nullptr;  // must outlive the fetch
+};
+
+inline constexpr int kManifestAttempts = 4;
+
+// Starts attempt number `attempt` on a new thread.
+void StartManifestFetchThread(const ManifestFetch& fetch, int attempt = 1);
+
+// One attempt, on the calling thread.
+void ManifestFetchThread(const ManifestFetch& fetch, int attempt);

@@ -1,0 +1,18 @@
+#pragma once
+// One package of the version manifest.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct UpdatePackage {
+    std::wstring id;  // the package's version
+    std::wstring name;
+    std::wstring url;
+    std::string md5;  // kept; never compared with a download
+    std::wstring buildVersion;
+    std::int32_t size = 0;
+    std::int32_t fileCount = 0;
+};
+
+using UpdatePackageList = std::vector<UpdatePackage>;

@@ -1,0 +1,32 @@
+#pragma once
+// The version manifest: parsing it into packages, comparing versions and choosing what to
+// download.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "UpdatePackage.h"
+
+// Reads the manifest file: the "updatepackage" elements of "root" in document order, then
+// its "latestpackage". False when the file cannot be read or lacks any of the three.
+bool ParseManifest(const std::wstring& path, UpdatePackageList& packages);
+bool ParseManifestText(std::string_view xml, UpdatePackageList& packages);
+
+// Textual: ASCII capitals fold to lower case, then UTF-16 units compare from the left.
+int CompareVersions(std::wstring_view a, std::wstring_view b);
+
+struct PackageSelection {
+    int currentIndex = 0;         // the next package to download
+    std::int64_t totalBytes = 0;  // what will be downloaded
+};
+
+// The chain of update packages newer than the installed version, unless the latest package
+// alone is smaller; only the latest package on a first run. currentIndex reaches the number
+// of packages when the installed version is current.
+PackageSelection SelectPackages(std::wstring_view installedVersion,
+                                const UpdatePackageList& packages);
+
+// The indexes the selection downloads, in order.
+std::vector<int> PackagesToDownload(const PackageSelection& selection,
+                                    const UpdatePackageList& packages);

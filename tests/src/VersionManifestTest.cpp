@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "TempDir.h"
+#include "VersionManifest.h"
+
+namespace {
+
+UpdatePackageList Chain(std::vector<std::pair<const wchar_t*, std::int32_t>> records) {
+    UpdatePackageList list;
+    for (const auto& [id, size] : records) list.push_back({.id = id, .size = size});
+    return list;
+}
+
+struct SelectionCase {
+    const char* what;
+    const wchar_t* installed;
+    UpdatePackageList packages;
+    int index;
+    std::int64_t total;
+    std::vector<int> download;
+};
+
+const SelectionCase kSelections[] = {
+    {"first run takes the latest alone",
+     L"0000",
+     Chain({{L"1.1", 10}, {L"1.2", 20}, {L"1.3", 30}, {L"1.3", 100}}),
+     3,
+     100,
+     {3}},
+    {"empty version is a first run",
+     L"",
+     Chain({{L"1.1", 10}, {L"1.2", 20}, {L"1.3", 30}, {L"1.3", 100}}),
+     3,
+     100,
+     {3}},
+    {"chain smaller than the latest",
+     L"1.2",
+     Chain({{L"1.1", 10}, {L"1.2", 20}, {L"1.3", 30}, {L"1.3", 100}}),
+     2,
+     30,
+     {2}},
+    {"chain larger than the latest",
+     L"1.2",
+     Chain({{L"1.1", 10}, {L"1.2", 20}, {L"1.3", 30}, {L"1.3", 25}}),
+     3,
+     25,
+     {3}},
+    {"equal sizes keep the chain",
+     L"1.2",
+     Chain({{L"1.1", 10}, {L"1.2", 20}, {L"1.3", 30}, {L"1.3", 30}}),
+     2,
+     30,
+     {2}},
+    {"version current",
+     L"1.3",
+     Chain({{L"1.1", 10}, {L"1.2", 20}, {L"1.3", 30}, {L"1.3", 100}}),
+     4,
+     0,
+     {}},
+    {"older than every package",
+     L"1.0",
+     Chain({{L"1.1", 10}, {L"1.2", 20}, {L"1.3", 30}, {L"1.3", 100}}),
+     0,
+     60,
+     {0, 1, 2}},
+    {"capitals fold", L"ABC", Chain({{L"abc", 10}, {L"abc", 5}}), 2, 0, {}},
+    {"chain beyond 32 bits never wraps to small",
+     L"1.0",
+     Chain({{L"1.1", INT_MAX}, {L"1.2", INT_MAX}, {L"1.3", 10}, {L"1.3", 1000}}),
+     3,
+     1000,
+     {3}},
+    {"chain between 2 and 4 GiB compares unsigned",
+     L"1.0",
+     Chain({{L"1.1", INT_MAX}, {L"1.2", 5}, {L"1.3", INT_MAX}}),
+     2,
+     INT_MAX,
+     {2}},
+};
+
+TEST(SelectPackages, ChoosesTheChainOrTheLatestPackage) {
+    for (const auto& c : kSelections) {
+        const PackageSelection s = SelectPackages(c.installed, c.packages);
+        EXPECT_EQ(s.currentIndex, c.index) << c.what;
+        EXPECT_EQ(s.totalBytes, c.total) << c.what;
+        EXPECT_EQ(PackagesToDownload(s, c.packages), c.download) << c.what;
+    }
+}
+
+TEST(CompareVersions, IsTextualWithAsciiCapitalsFolded) {
+    struct Row {
+        const wchar_t* a;
+        const wchar_t* b;
+        int sign;
+    };
+    const Row rows[] = {
+        {L"ABC", L"abc", 0},    {L"1.10", L"1.9", -1}, {L"2", L"10", 1},
+        {L"1.2", L"1.2.1", -1}, {L"", L"", 0},         {L"\u00C4", L"\u00E4", -1},
+        {L"0000", L"0000", 0},  {L"Z", L"a", 1},
+    };
+    for (const auto& r : rows) {
+        const int got = CompareVersions(r.a, r.b);
+        EXPECT_EQ((got > 0) - (got < 0), r.sign)
+            << std::filesystem::path(r.a) << " vs " << std::filesystem::path(r.b);
+    }
+}
+
+TEST(ParseManifest, ListsUpdatePackagesInOrderThenTheLatest) {
+    const char* xml = R"(<?xml version="1.0"?>
+<root>
+  <updatepackage id="1.1" name="p11.zip" url="http://h/p11.zip" md5="aa" build_version="b1" filecount="3" size="10"><child/></updatepackage>
+  <other id="9.9"/>
+  <latestpackage id="1.3" name="full.zip" url="http://h/full.zip" md5="cc" build_version="b3" filecount="70" size="100"/>
+  <updatepackage id="1.2" name="p12.zip" size="20"/>
+</root>)";
+    UpdatePackageList list;
+    ASSERT_TRUE(ParseManifestText(xml, list));
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].id, L"1.1");
+    EXPECT_EQ(list[0].name, L"p11.zip");
+    EXPECT_EQ(list[0].url, L"http://h/p11.zip");
+    EXPECT_EQ(list[0].md5, "aa");
+    EXPECT_EQ(list[0].buildVersion, L"b1");
+    EXPECT_EQ(list[0].fileCount, 3);
+    EXPECT_EQ(list[0].size, 10);
+    EXPECT_EQ(list[1].id, L"1.2");
+    EXPECT_EQ(list[1].url, L"");      // absent text attribute
+    EXPECT_EQ(list[1].fileCount, 0);  // absent number
+    EXPECT_EQ(list[2].id, L"1.3");
+    EXPECT_EQ(list[2].size, 100);
+}
+
+TEST(ParseManifest, RejectsManifestsLackingAPart) {
+    const char* bad[] = {
+        "",
+        "not xml at all",
+        "<other><latestpackage/><updatepackage/></other>",
+        "<root><updatepackage id='1'/></root>",
+        "<root><latestpackage id='1'/></root>",
+        "<root><latestpackage id='1'/><group><updatepackage/></group></root>",
+        "<root><latestpackage id='1'/><updatepackage id='1'>",
+    };
+    for (const char* xml : bad) {
+        UpdatePackageList list = Chain({{L"keep", 1}});
+        EXPECT_FALSE(ParseManifestText(xml, list)) << xml;
+        EXPECT_EQ(list.size(), 1u) << xml;
+    }
+}
+
+TEST(ParseManifest, NonNumericSizesReadAsZero) {
+    UpdatePackageList list;
+    ASSERT_TRUE(ParseManifestText(
+        "<root><latestpackage size='big' filecount=''/><updatepackage size='-'/></root>", list));
+    EXPECT_EQ(list[0].size, 0);
+    EXPECT_EQ(list[1].size, 0);
+    EXPECT_EQ(list[1].fileCount, 0);
+}
+
+TEST(ParseManifest, ReadsTheFileAndFailsWithoutOne) {
+    vesk::test::TempDir dir;
+    vesk::test::WriteFileBytes(dir / "m.xml",
+                               "<root><latestpackage id='2'/><updatepackage id='1'/></root>");
+    UpdatePackageList list;
+    EXPECT_TRUE(ParseManifest(dir.wide() + L"m.xml", list));
+    EXPECT_EQ(list.size(), 2u);
+    EXPECT_FALSE(ParseManifest(dir.wide() + L"absent.xml", list));
+}
+
+}  // namespace

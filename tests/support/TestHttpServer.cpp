@@ -1,0 +1,193 @@
+#include "TestHttpServer.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/sendfile.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+
+namespace vesk::test {
+namespace {
+
+bool SendAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool SendFile(int fd, const std::filesystem::path& path, uint64_t count) {
+    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0) return false;
+    off_t offset = 0;
+    while (count > 0) {
+        const ssize_t n = sendfile(fd, file, &offset, std::min<uint64_t>(count, 1 << 30));
+        if (n <= 0) break;
+        count -= static_cast<uint64_t>(n);
+    }
+    close(file);
+    return count == 0;
+}
+
+std::optional<TestRequest> ReadRequest(int fd) {
+    std::string data;
+    char buffer[4096];
+    while (data.find("\r\n\r\n") == std::string::npos) {
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) return std::nullopt;
+        data.append(buffer, static_cast<size_t>(n));
+    }
+    std::istringstream lines(data.substr(0, data.find("\r\n\r\n")));
+    TestRequest request;
+    std::string line;
+    std::getline(lines, line);
+    std::istringstream(line) >> request.method >> request.path;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        std::string name = line.substr(0, colon);
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        request.headers[name] = line.substr(line.find_first_not_of(' ', colon + 1));
+    }
+    return request;
+}
+
+std::string Head(const TestResponse& r, uint64_t bodySize) {
+    std::string head = "HTTP/1.1 " + std::to_string(r.status) + " Test\r\nConnection: close\r\n";
+    if (!r.omitLength)
+        head += "Content-Length: " + std::to_string(r.announcedLength.value_or(bodySize)) + "\r\n";
+    for (const auto& [name, value] : r.headers) head += name + ": " + value + "\r\n";
+    return head + "\r\n";
+}
+
+}  // namespace
+
+TestHttpServer::TestHttpServer() {
+    m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(m_listen, 64);
+    socklen_t length = sizeof address;
+    getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length);
+    m_port = ntohs(address.sin_port);
+    m_acceptor = std::thread([this] { AcceptLoop(); });
+}
+
+TestHttpServer::~TestHttpServer() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_releaseCv.notify_all();
+    shutdown(m_listen, SHUT_RDWR);
+    m_acceptor.join();
+    close(m_listen);
+    for (auto& worker : m_workers) worker.join();
+}
+
+std::string TestHttpServer::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+}
+
+std::wstring TestHttpServer::WideUrl(const std::string& path) const {
+    const std::string url = Url(path);
+    return std::wstring(url.begin(), url.end());
+}
+
+void TestHttpServer::Serve(const std::string& path, TestResponse response) {
+    ServeSequence(path, {std::move(response)});
+}
+
+void TestHttpServer::ServeSequence(const std::string& path, std::vector<TestResponse> responses) {
+    std::lock_guard lock(m_mutex);
+    m_routes[path] = std::move(responses);
+}
+
+int TestHttpServer::RequestCount(const std::string& path) const {
+    std::lock_guard lock(m_mutex);
+    const auto found = m_counts.find(path);
+    return found == m_counts.end() ? 0 : found->second;
+}
+
+std::vector<TestRequest> TestHttpServer::Requests() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+void TestHttpServer::Release() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_released = true;
+    }
+    m_releaseCv.notify_all();
+}
+
+void TestHttpServer::AcceptLoop() {
+    for (;;) {
+        const int client = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0) return;  // shut down
+        std::lock_guard lock(m_mutex);
+        if (m_stopping) {
+            close(client);
+            return;
+        }
+        m_workers.emplace_back([this, client] { Handle(client); });
+    }
+}
+
+TestResponse TestHttpServer::ResponseFor(const TestRequest& request) {
+    std::lock_guard lock(m_mutex);
+    m_requests.push_back(request);
+    const int n = m_counts[request.path]++;
+    const auto route = m_routes.find(request.path);
+    if (route == m_routes.end() || route->second.empty()) return {.status = 404};
+    const auto& sequence = route->second;
+    return sequence[std::min<size_t>(static_cast<size_t>(n), sequence.size() - 1)];
+}
+
+void TestHttpServer::WaitForRelease() {
+    std::unique_lock lock(m_mutex);
+    m_releaseCv.wait(lock, [this] { return m_released || m_stopping; });
+}
+
+void TestHttpServer::Handle(int client) {
+    if (const auto request = ReadRequest(client)) {
+        const TestResponse r = ResponseFor(*request);
+        uint64_t size = r.body.size();
+        if (!r.file.empty()) size = std::filesystem::file_size(r.file);
+        const uint64_t send = std::min(size, r.sendOnly.value_or(size));
+        if (!r.dropBeforeAnswer && SendAll(client, Head(r, size).data(), Head(r, size).size())) {
+            if (r.holdAfterHeaders) WaitForRelease();
+            if (request->method != "HEAD") {
+                if (r.file.empty())
+                    SendAll(client, r.body.data(), send);
+                else
+                    SendFile(client, r.file, send);
+            }
+        }
+    }
+    // Half-close and let the client close first, so nothing it has not read yet is lost to
+    // a reset.
+    shutdown(client, SHUT_WR);
+    timeval patience{5, 0};
+    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    char sink[4096];
+    while (recv(client, sink, sizeof sink, 0) > 0) {
+    }
+    close(client);
+}
+
+}  // namespace vesk::test

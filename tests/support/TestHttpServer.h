@@ -1,0 +1,82 @@
+#pragma once
+// An HTTP server for tests on 127.0.0.1 that serves what each test tells it and misbehaves
+// on request: any status, a body shorter than its Content-Length, no Content-Length, a
+// connection dropped part-way, an answer held back until the test releases it. It counts and
+// keeps the requests it saw. Every connection is closed after one answer.
+
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vesk::test {
+
+struct TestResponse {
+    int status = 200;
+    std::string body;
+    // Served from a file instead of body (for large answers); streamed, never held whole.
+    std::filesystem::path file;
+    // The Content-Length announced: the body's size unless set; omitted when omitLength.
+    std::optional<std::uint64_t> announcedLength;
+    bool omitLength = false;
+    // Send only this many body bytes, then close the connection.
+    std::optional<std::uint64_t> sendOnly;
+    // Send the headers, then hold the answer until Release() (or the server stops).
+    bool holdAfterHeaders = false;
+    // Accept the connection and close it at once, answering nothing.
+    bool dropBeforeAnswer = false;
+    std::vector<std::pair<std::string, std::string>> headers;
+};
+
+struct TestRequest {
+    std::string method;
+    std::string path;
+    std::map<std::string, std::string> headers;  // names in lower case
+};
+
+class TestHttpServer {
+public:
+    TestHttpServer();  // listens on 127.0.0.1, on a port of the system's choosing
+    ~TestHttpServer();
+    TestHttpServer(const TestHttpServer&) = delete;
+    TestHttpServer& operator=(const TestHttpServer&) = delete;
+
+    int port() const { return m_port; }
+    std::string Url(const std::string& path) const;
+    std::wstring WideUrl(const std::string& path) const;
+
+    // Every request for path gets this answer.
+    void Serve(const std::string& path, TestResponse response);
+    // The n-th request for path gets the n-th answer; the last one repeats.
+    void ServeSequence(const std::string& path, std::vector<TestResponse> responses);
+
+    int RequestCount(const std::string& path) const;
+    std::vector<TestRequest> Requests() const;
+    // Lets every held answer go on.
+    void Release();
+
+private:
+    void AcceptLoop();
+    void Handle(int client);
+    TestResponse ResponseFor(const TestRequest& request);
+    void WaitForRelease();
+
+    int m_listen = -1;
+    int m_port = 0;
+    bool m_stopping = false;
+    bool m_released = false;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_releaseCv;
+    std::map<std::string, std::vector<TestResponse>> m_routes;
+    std::map<std::string, int> m_counts;
+    std::vector<TestRequest> m_requests;
+    std::vector<std::thread> m_workers;
+    std::thread m_acceptor;
+};
+
+}  // namespace vesk::test
