@@ -1,0 +1,117 @@
+#include "fs/ReplacementFile.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <utility>
+
+#include "fs/Paths.h"
+
+namespace vesk::fs {
+
+namespace {
+
+constexpr mode_t kAllWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
+constexpr int kCreateAttempts = 100;
+
+bool IsSingleName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+// Unique within the process by the counter, across processes by the id; a leftover of an
+// earlier run with the same id is stepped over.
+std::string PassingName(const std::string& target) {
+    static std::atomic<unsigned> counter{0};
+    // Kept short so a long target name still leaves room for it.
+    return ".~" + target.substr(0, 16) + "." + std::to_string(getpid()) + "." +
+           std::to_string(counter.fetch_add(1)) + ".part";
+}
+
+timespec ToTimespec(ReplacementFile::TimePoint time) {
+    const auto since = time.time_since_epoch();
+    auto seconds = std::chrono::floor<std::chrono::seconds>(since);
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds);
+    timespec result{};
+    result.tv_sec = static_cast<time_t>(seconds.count());
+    result.tv_nsec = static_cast<long>(nanoseconds.count());
+    return result;
+}
+
+}  // namespace
+
+ReplacementFile::~ReplacementFile() {
+    Abandon();
+}
+
+ReplacementFile::Result ReplacementFile::Create(const ConfinedFolder& folder,
+                                                std::wstring_view name, bool executable,
+                                                ReplacementFile& out) {
+    out.Abandon();
+    const std::string target = NativePath(name);
+    if (!folder.IsOpen() || !IsSingleName(target)) return Result::Failed;
+    struct stat existing {};
+    const bool exists =
+        fstatat(folder.Descriptor(), target.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    const bool replacesFile = exists && S_ISREG(existing.st_mode);
+    if (exists && !replacesFile && !S_ISLNK(existing.st_mode)) return Result::Failed;
+    if (replacesFile && (existing.st_mode & kAllWriteBits) == 0) return Result::ReadOnly;
+
+    const mode_t mode = executable ? 0777 : 0666;
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        std::string passing = PassingName(target);
+        const int fd = openat(folder.Descriptor(), passing.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return Result::Failed;
+        }
+        if (replacesFile) fchmod(fd, existing.st_mode & 07777);
+        out.m_folder = folder.Descriptor();
+        out.m_fd = fd;
+        out.m_target = target;
+        out.m_passing = std::move(passing);
+        return Result::Ok;
+    }
+    return Result::Failed;
+}
+
+bool ReplacementFile::Write(const void* data, std::size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = write(m_fd, bytes, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool ReplacementFile::Commit(bool readOnly, TimePoint accessed, TimePoint modified) {
+    if (m_fd < 0) return false;
+    if (readOnly) {
+        struct stat info {};
+        if (fstat(m_fd, &info) == 0) fchmod(m_fd, info.st_mode & 07777 & ~kAllWriteBits);
+    }
+    const timespec times[2] = {ToTimespec(accessed), ToTimespec(modified)};
+    futimens(m_fd, times);
+    // A failed close may be the first report of a failed write.
+    const bool closed = close(std::exchange(m_fd, -1)) == 0;
+    if (!closed || renameat(m_folder, m_passing.c_str(), m_folder, m_target.c_str()) != 0) {
+        Abandon();
+        return false;
+    }
+    m_passing.clear();
+    return true;
+}
+
+void ReplacementFile::Abandon() {
+    if (m_fd >= 0) close(std::exchange(m_fd, -1));
+    if (!m_passing.empty()) unlinkat(m_folder, m_passing.c_str(), 0);
+    m_passing.clear();
+}
+
+}  // namespace vesk::fs

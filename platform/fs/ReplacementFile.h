@@ -1,0 +1,47 @@
+#pragma once
+// A file written beside its target under a passing name and renamed over the target once
+// complete, so the target holds its old content or the new content whole, never a part.
+// A read-only target or a folder is never replaced; a link in the target's place is
+// replaced itself, never followed. One object per thread.
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "fs/ConfinedFolder.h"
+
+namespace vesk::fs {
+
+class ReplacementFile {
+public:
+    enum class Result { Ok, ReadOnly, Failed };
+    using TimePoint = std::chrono::system_clock::time_point;
+
+    ReplacementFile() = default;
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+    // Abandons what was written unless it was committed.
+    ~ReplacementFile();
+
+    // Starts the new content of name (a single name, no "/") in folder. A new file gets the
+    // usual permissions, with execute permission when executable is set; a replaced file
+    // keeps the permissions of the old one. The folder must stay open until the file is
+    // committed or abandoned.
+    static Result Create(const ConfinedFolder& folder, std::wstring_view name, bool executable,
+                         ReplacementFile& out);
+
+    bool Write(const void* data, std::size_t size);
+    // Gives the new file its read-only state and times, then puts it in the target's place.
+    bool Commit(bool readOnly, TimePoint accessed, TimePoint modified);
+    // Removes what was written; the target stays as it was.
+    void Abandon();
+
+private:
+    int m_folder = -1;
+    int m_fd = -1;
+    std::string m_target;
+    std::string m_passing;
+};
+
+}  // namespace vesk::fs
