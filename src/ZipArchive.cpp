@@ -1,0 +1,182 @@
+// Opening and closing archives, the extraction base, entry queries and result messages.
+
+#include "ZipArchive.h"
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cwchar>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <new>
+#include <system_error>
+
+#include "ZipHandle.h"
+#include "fs/Paths.h"
+
+namespace {
+
+// The smallest central directory record: a directory claiming more entries than could fit
+// in the archive is not read as one.
+constexpr std::uint64_t kSmallestCentralRecord = 46;
+constexpr int kEndRecordSize = 22;
+
+std::atomic<ZipResult> g_lastResult{kZipSuccess};
+
+struct ZipMessage {
+    ZipResult code;
+    const wchar_t* text;
+};
+
+constexpr ZipMessage kZipMessages[] = {
+    {kZipSuccess, L"Success"},
+    {kZipCannotDuplicate, L"Culdn't duplicate handle"},
+    {kZipCannotOpenFile, L"Couldn't create/open file"},
+    {kZipNoMemory, L"Failed to allocate memory"},
+    {kZipWriteFailed, L"Error writing to file"},
+    {kZipNotFound, L"File not found in the zipfile"},
+    {kZipMoreData, L"Still more data to unzip"},
+    {kZipCorrupt, L"Zipfile is corrupt or not a zipfile"},
+    {kZipReadFailed, L"Error reading file"},
+    {kZipPasswordRequired, L"Correct password required"},
+    {kZipBadArguments, L"Caller: faulty arguments"},
+    {kZipNotMemoryZip, L"Caller: can only get memory of a memory zipfile"},
+    {kZipMemoryTooSmall, L"Caller: not enough space allocated for memory zipfile"},
+    {kZipPreviousError, L"Caller: there was a previous error"},
+    {kZipAlreadyEnded, L"Caller: additions to the zip have already been ended"},
+    {kZipWrongSize, L"Zip-bug: the anticipated size turned out wrong"},
+    {kZipPartlyUnzipped, L"Caller: the file had already been partially unzipped"},
+    {kZipMixedUse, L"Caller: mixing creation and opening of zip"},
+    {kZipNotInitialised, L"Zip-bug: internal initialisation not completed"},
+    {kZipCannotSeek, L"Zip-bug: trying to seek the unseekable"},
+    {kZipChangedMind, L"Zip-bug: tried to change mind, but not allowed"},
+    {kZipFlateFailed, L"Zip-bug: an internal error during flation"},
+};
+constexpr wchar_t kUnknownZipResult[] = L"unknown zip result code";
+
+const wchar_t* MessageOf(ZipResult code) {
+    for (const ZipMessage& message : kZipMessages) {
+        if (message.code == code) return message.text;
+    }
+    return kUnknownZipResult;
+}
+
+// An archive of nothing but its end record; the directory reader misses a record that
+// starts the file, so such an archive is recognised here.
+bool IsEmptyArchive(const std::string& path, std::uint64_t archiveSize) {
+    std::ifstream in(path, std::ios::binary);
+    unsigned char record[kEndRecordSize] = {};
+    if (archiveSize < kEndRecordSize || !in.read(reinterpret_cast<char*>(record), kEndRecordSize)) {
+        return false;
+    }
+    const auto at = [&](int i) { return record[i] | record[i + 1] << 8; };
+    const bool signature = record[0] == 'P' && record[1] == 'K' && at(2) == 0x0605;
+    return signature && at(8) == 0 && at(10) == 0 &&
+           static_cast<std::uint64_t>(at(20)) + kEndRecordSize == archiveSize;
+}
+
+// False when the archive cannot be read; an empty archive opens without a reader.
+bool OpenReader(const std::string& path, ZipHandle& zip) {
+    std::error_code error;
+    const std::uint64_t archiveSize = std::filesystem::file_size(path, error);
+    if (error) return false;
+    zip.reader = unzOpen64(path.c_str());
+    if (!zip.reader) return IsEmptyArchive(path, archiveSize);
+    unz_global_info64 info{};
+    if (unzGetGlobalInfo64(zip.reader, &info) != UNZ_OK ||
+        info.number_entry > archiveSize / kSmallestCentralRecord) {
+        return false;
+    }
+    zip.entryCount = static_cast<int>(std::min<ZPOS64_T>(info.number_entry, INT_MAX));
+    return true;
+}
+
+ZipHandle* OpenHandle(const wchar_t* path, const char* password) {
+    auto zip = std::make_unique<ZipHandle>();
+    if (!OpenReader(vesk::fs::NativePath(path), *zip)) {
+        ZipReturn(kZipCannotOpenFile);
+        return nullptr;
+    }
+    if (password) zip->password = password;
+    zip->base = vesk::fs::CurrentDirectory();
+    ZipReturn(kZipSuccess);
+    return zip.release();
+}
+
+void DescribeCount(const ZipHandle& zip, ZipEntry& entry) {
+    entry = ZipEntry{};
+    entry.index = zip.entryCount;
+}
+
+}  // namespace
+
+ZipResult ZipReturn(ZipResult result) {
+    g_lastResult.store(result, std::memory_order_relaxed);
+    return result;
+}
+
+ZipResult CheckZipHandle(const ZipHandle* zip) {
+    if (!zip) return kZipBadArguments;
+    if (zip->kind != kZipKindReading) return kZipMixedUse;
+    return kZipSuccess;
+}
+
+ZipHandle* OpenZipFile(const wchar_t* path, const char* password) {
+    if (!path) {
+        ZipReturn(kZipBadArguments);
+        return nullptr;
+    }
+    try {
+        return OpenHandle(path, password);
+    } catch (const std::bad_alloc&) {
+        ZipReturn(kZipNoMemory);
+        return nullptr;
+    }
+}
+
+ZipResult SetZipBaseFolder(ZipHandle* zip, const wchar_t* folder) {
+    if (const ZipResult check = CheckZipHandle(zip); check != kZipSuccess) return ZipReturn(check);
+    // An empty base would put the root folder in its place.
+    if (!folder || !*folder) return ZipReturn(kZipBadArguments);
+    std::wstring base = folder;
+    if (base.back() == L'\\') base.back() = L'/';
+    if (base.back() != L'/') base += L'/';
+    zip->base = std::move(base);
+    return ZipReturn(kZipSuccess);
+}
+
+ZipResult GetZipEntry(ZipHandle* zip, int index, ZipEntry* entry) {
+    if (const ZipResult check = CheckZipHandle(zip); check != kZipSuccess) return ZipReturn(check);
+    if (!entry || index < -1 || index >= zip->entryCount) return ZipReturn(kZipBadArguments);
+    if (index == -1) {
+        DescribeCount(*zip, *entry);
+        return ZipReturn(kZipSuccess);
+    }
+    try {
+        const ZipResult result = DescribeZipEntry(*zip, index);
+        if (result == kZipSuccess) *entry = zip->described;
+        return ZipReturn(result);
+    } catch (const std::bad_alloc&) {
+        return ZipReturn(kZipNoMemory);
+    }
+}
+
+ZipResult CloseZipFile(ZipHandle* zip) {
+    if (const ZipResult check = CheckZipHandle(zip); check != kZipSuccess) return ZipReturn(check);
+    CloseZipEntryStream(*zip);
+    delete zip;
+    return ZipReturn(kZipSuccess);
+}
+
+unsigned FormatZipResult(ZipResult code, wchar_t* buffer, unsigned capacity) {
+    if (code == kZipLastResult) code = g_lastResult.load(std::memory_order_relaxed);
+    const wchar_t* message = MessageOf(code);
+    const std::size_t length = std::wcslen(message);
+    if (buffer && capacity > 0) {
+        const std::size_t copied = std::min<std::size_t>(length, capacity - 1);
+        std::wmemcpy(buffer, message, copied);
+        buffer[copied] = L'\0';
+    }
+    return static_cast<unsigned>(length);
+}

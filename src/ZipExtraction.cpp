@@ -1,0 +1,165 @@
+// Extracting one entry: its folders, the file that replaces what was there, the copy of its
+// data, and its attributes and times.
+
+#include <chrono>
+#include <new>
+#include <string>
+
+#include "ZipEntryName.h"
+#include "ZipHandle.h"
+#include "fs/ConfinedFolder.h"
+#include "fs/Files.h"
+#include "fs/ReplacementFile.h"
+
+namespace {
+
+using vesk::fs::ConfinedFolder;
+using vesk::fs::ReplacementFile;
+
+constexpr unsigned long kEncryptedFlag = 0x1;
+constexpr unsigned long kStored = 0;
+constexpr unsigned long kDeflated = 8;
+constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+
+// Where a target name points: below the base, at a path of its own, or at a drive, which
+// this system has none of.
+enum class TargetKind { BelowBase, Absolute, Drive };
+
+struct Target {
+    TargetKind kind = TargetKind::BelowBase;
+    std::wstring folder;  // with "/" separators, ending in "/" unless empty
+    std::wstring file;
+};
+
+Target SplitTarget(const wchar_t* name) {
+    Target target;
+    target.folder = name;
+    for (wchar_t& c : target.folder) {
+        if (c == L'\\') c = L'/';
+    }
+    if (!target.folder.empty() && target.folder[0] == L'/') target.kind = TargetKind::Absolute;
+    if (target.folder.size() > 1 && target.folder[1] == L':') target.kind = TargetKind::Drive;
+    const size_t slash = target.folder.rfind(L'/');
+    const size_t fileStart = slash == std::wstring::npos ? 0 : slash + 1;
+    target.file = target.folder.substr(fileStart);
+    target.folder.resize(fileStart);
+    return target;
+}
+
+ReplacementFile::TimePoint TimePointOf(ZipFileTime time) {
+    using std::chrono::seconds;
+    const auto ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>(
+        static_cast<std::int64_t>(time));
+    return ReplacementFile::TimePoint(
+        std::chrono::duration_cast<ReplacementFile::TimePoint::duration>(
+            ticks - seconds(kSecondsFrom1601To1970)));
+}
+
+ZipResult ExtractFolder(const ZipHandle& zip, const Target& target) {
+    const std::wstring path = target.folder + target.file;
+    if (target.kind == TargetKind::Absolute) {
+        vesk::fs::CreateFolderTree(path);
+        return kZipSuccess;
+    }
+    vesk::fs::CreateFolderTree(zip.base);
+    ConfinedFolder folder;
+    // A failure to create it is not the entry's failure; a folder that would lead out is.
+    return ConfinedFolder::Open(zip.base, path, true, folder) == ConfinedFolder::Result::Refused
+               ? kZipCannotOpenFile
+               : kZipSuccess;
+}
+
+bool OpenTargetFolder(const ZipHandle& zip, const Target& target, ConfinedFolder& folder) {
+    if (target.kind == TargetKind::Absolute) {
+        vesk::fs::CreateFolderTree(target.folder);
+        return ConfinedFolder::Open(target.folder, L"", false, folder) ==
+               ConfinedFolder::Result::Ok;
+    }
+    vesk::fs::CreateFolderTree(zip.base);
+    return ConfinedFolder::Open(zip.base, target.folder, true, folder) ==
+           ConfinedFolder::Result::Ok;
+}
+
+ZipResult OpenEntryStream(ZipHandle& zip) {
+    const ZipEntryData& data = zip.describedData;
+    const bool encrypted = (data.flags & kEncryptedFlag) != 0;
+    if (encrypted && !zip.password) return kZipPasswordRequired;
+    // Any other method would be handed over still compressed.
+    if (data.method != kStored && data.method != kDeflated) return kZipFlateFailed;
+    const char* password = encrypted ? zip.password->c_str() : nullptr;
+    if (unzOpenCurrentFile3(zip.reader, nullptr, nullptr, 0, password) != UNZ_OK) {
+        return kZipFlateFailed;
+    }
+    zip.streamOpen = true;
+    return kZipSuccess;
+}
+
+// The stream checks the data's CRC only when it closes, and only when every byte the
+// directory announced came out; both are checked here so damage is never taken as success.
+ZipResult CopyEntryStream(ZipHandle& zip, ReplacementFile& file) {
+    if (!zip.buffer) zip.buffer.reset(new (std::nothrow) char[kZipBufferSize]);
+    if (!zip.buffer) return kZipNoMemory;
+    std::uint64_t copied = 0;
+    for (;;) {
+        const int n = unzReadCurrentFile(zip.reader, zip.buffer.get(), kZipBufferSize);
+        if (n == 0) break;
+        if (n < 0) return kZipFlateFailed;
+        if (!file.Write(zip.buffer.get(), static_cast<std::size_t>(n))) return kZipWriteFailed;
+        copied += static_cast<std::uint64_t>(n);
+    }
+    zip.streamOpen = false;
+    const int closed = unzCloseCurrentFile(zip.reader);
+    if (closed == UNZ_CRCERROR || copied != zip.describedData.uncompressedSize) return kZipCorrupt;
+    return closed == UNZ_OK ? kZipSuccess : kZipFlateFailed;
+}
+
+ZipResult ExtractFile(ZipHandle& zip, const Target& target) {
+    ConfinedFolder folder;
+    ReplacementFile file;
+    if (!OpenTargetFolder(zip, target, folder) ||
+        ReplacementFile::Create(folder, target.file, zip.describedData.unixExecutable, file) !=
+            ReplacementFile::Result::Ok) {
+        return kZipCannotOpenFile;
+    }
+    if (const ZipResult opened = OpenEntryStream(zip); opened != kZipSuccess) return opened;
+    if (const ZipResult copied = CopyEntryStream(zip, file); copied != kZipSuccess) {
+        return copied;
+    }
+    const ZipEntry& entry = zip.described;
+    const bool readOnly = (entry.attributes & kZipAttributeReadOnly) != 0;
+    if (!file.Commit(readOnly, TimePointOf(entry.accessTime),
+                     TimePointOf(entry.modificationTime))) {
+        return kZipWriteFailed;
+    }
+    return kZipSuccess;
+}
+
+ZipResult ExtractEntry(ZipHandle& zip, int index, const wchar_t* name) {
+    if (const ZipResult described = DescribeZipEntry(zip, index); described != kZipSuccess) {
+        return described;
+    }
+    const Target target = SplitTarget(name);
+    if (target.kind == TargetKind::Drive) return kZipBadArguments;
+    // Nothing is written above the base, whatever the name says.
+    if (target.kind == TargetKind::BelowBase && ZipNameLeadsUpwards(target.folder + target.file)) {
+        return kZipCannotOpenFile;
+    }
+    if (zip.described.attributes & kZipAttributeDirectory) return ExtractFolder(zip, target);
+    const ZipResult result = ExtractFile(zip, target);
+    CloseZipEntryStream(zip);
+    return result;
+}
+
+}  // namespace
+
+ZipResult UnzipEntryToFile(ZipHandle* zip, int index, const wchar_t* target) {
+    if (const ZipResult check = CheckZipHandle(zip); check != kZipSuccess) return ZipReturn(check);
+    if (!target || index < 0) return ZipReturn(kZipBadArguments);
+    if (index >= zip->entryCount) return ZipReturn(kZipSuccess);
+    try {
+        return ZipReturn(ExtractEntry(*zip, index, target));
+    } catch (const std::bad_alloc&) {
+        CloseZipEntryStream(*zip);
+        return ZipReturn(kZipNoMemory);
+    }
+}

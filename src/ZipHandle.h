@@ -1,0 +1,61 @@
+#pragma once
+// The inside of an archive handle, shared by the archive reader's source files.
+
+#include <unzip.h>
+
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "ZipArchive.h"
+
+inline constexpr int kZipKindReading = 1;
+inline constexpr std::size_t kZipBufferSize = 16384;
+
+// What extraction needs to know of an entry beyond its description.
+struct ZipEntryData {
+    unsigned long flags = 0;
+    unsigned long method = 0;
+    std::uint64_t uncompressedSize = 0;
+    bool unixExecutable = false;
+};
+
+struct ZipHandle {
+    ZipHandle() = default;
+    ZipHandle(const ZipHandle&) = delete;
+    ZipHandle& operator=(const ZipHandle&) = delete;
+    ~ZipHandle() {
+        if (reader) unzClose(reader);
+    }
+
+    int kind = kZipKindReading;
+    unzFile reader = nullptr;
+    std::optional<std::string> password;
+    std::wstring base;
+    int entryCount = 0;
+    // The entry the reader stands on; -1 when unknown.
+    int position = -1;
+    // A directory that breaks off at an entry breaks there on every walk; remembering where
+    // keeps a loop over the claimed entries from walking it again each time.
+    int reachableEntries = INT_MAX;
+    ZipResult unreachableResult = kZipSuccess;
+    int describedIndex = -1;
+    ZipEntry described;
+    ZipEntryData describedData;
+    bool streamOpen = false;
+    std::unique_ptr<char[]> buffer;
+};
+
+// Keeps result as the process-wide last result and returns it.
+ZipResult ZipReturn(ZipResult result);
+
+// 0 for a handle that may be used, else the code for its misuse.
+ZipResult CheckZipHandle(const ZipHandle* zip);
+
+// Moves the reader to entry index (0 or above) and describes it into zip.described.
+ZipResult DescribeZipEntry(ZipHandle& zip, int index);
+
+void CloseZipEntryStream(ZipHandle& zip);
