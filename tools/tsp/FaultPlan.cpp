@@ -1,0 +1,49 @@
+#include "FaultPlan.h"
+
+#include <cstdlib>
+
+namespace vesk::tsp_service {
+namespace {
+
+std::optional<Fault> FaultNamed(const std::string& name) {
+    static const std::map<std::string, Fault> kNames{
+        {"902", Fault::kStatus902},        {"905", Fault::kStatus905},
+        {"no-element", Fault::kNoElement}, {"http-500", Fault::kHttp500},
+        {"no-reply", Fault::kNoReply},     {"slow", Fault::kSlow}};
+    const auto it = kNames.find(name);
+    if (it == kNames.end()) return std::nullopt;
+    return it->second;
+}
+
+}  // namespace
+
+std::optional<FaultRule> ParseFaultRule(const std::string& text) {
+    const std::size_t eq = text.find('=');
+    if (eq == std::string::npos || eq == 0) return std::nullopt;
+    std::string kind = text.substr(eq + 1);
+    long times = -1;
+    if (const std::size_t colon = kind.find(':'); colon != std::string::npos) {
+        char* end = nullptr;
+        times = std::strtol(kind.c_str() + colon + 1, &end, 10);
+        if (*end != '\0' || times < 1) return std::nullopt;
+        kind.resize(colon);
+    }
+    const auto fault = FaultNamed(kind);
+    if (!fault) return std::nullopt;
+    return FaultRule{text.substr(0, eq), *fault, times};
+}
+
+FaultPlan::FaultPlan(std::vector<FaultRule> rules) : m_rules(std::move(rules)) {}
+
+std::vector<Fault> FaultPlan::Take(const std::string& method) {
+    std::lock_guard lock(m_mutex);
+    std::vector<Fault> faults;
+    for (FaultRule& rule : m_rules) {
+        if ((rule.method != "*" && rule.method != method) || rule.times == 0) continue;
+        faults.push_back(rule.fault);
+        if (rule.times > 0) --rule.times;
+    }
+    return faults;
+}
+
+}  // namespace vesk::tsp_service

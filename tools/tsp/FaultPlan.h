@@ -1,0 +1,35 @@
+#pragma once
+// The misbehaviours tests ask of the stand-in service, per method, and the count of each
+// one still to give. Safe from any thread.
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vesk::tsp_service {
+
+enum class Fault { kStatus902, kStatus905, kNoElement, kHttp500, kNoReply, kSlow };
+
+struct FaultRule {
+    std::string method;  // "*" for every method
+    Fault fault;
+    long times = -1;  // -1: always
+};
+
+// "METHOD=KIND[:N]"; nullopt when malformed.
+std::optional<FaultRule> ParseFaultRule(const std::string& text);
+
+class FaultPlan {
+public:
+    explicit FaultPlan(std::vector<FaultRule> rules);
+    // The misbehaviours this request of the method gets; each counted rule is used up once.
+    std::vector<Fault> Take(const std::string& method);
+
+private:
+    std::mutex m_mutex;
+    std::vector<FaultRule> m_rules;
+};
+
+}  // namespace vesk::tsp_service

@@ -1,0 +1,37 @@
+#pragma once
+// The stand-in service's options, from its command line and from VESK_TSP_OPTIONS (read
+// first, so the command line wins), because the library starts the service without
+// arguments:
+//   --version V              version it reports (2.3.0.0)
+//   --login-delay MS         milliseconds after start before it is logged in (0)
+//   --login-after N          "loginStatus" answers before it reports "LoggedIn" (0)
+//   --data-dir DIR           its own files: disk token, default downloads ($XDG_CACHE_HOME/TSP)
+//   --connections N          connections per download when the server accepts ranges (4)
+//   --slow-ms MS             delay of a "slow" reply (2000)
+//   --fault METHOD=KIND[:N]  test behaviour for METHOD ("*": every method), the first N
+//                            times or always: 902, 905, no-element, http-500, no-reply, slow
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FaultPlan.h"
+
+namespace vesk::tsp_service {
+
+struct ServiceOptions {
+    std::string version = "2.3.0.0";
+    long loginDelayMs = 0;
+    long loginAfter = 0;
+    std::filesystem::path dataDir;
+    int connections = 4;
+    long slowMs = 2000;
+    std::vector<FaultRule> faults;
+};
+
+// Options from the environment and arguments; nullopt with a message on a bad option.
+std::optional<ServiceOptions> ParseServiceOptions(const std::vector<std::string>& args,
+                                                  std::string& error);
+
+}  // namespace vesk::tsp_service

@@ -1,0 +1,76 @@
+#include "ServiceServer.h"
+
+#include <algorithm>
+
+#include "clock/Clock.h"
+
+namespace vesk::tsp_service {
+namespace {
+
+constexpr const char* kXmlType = "text/xml";
+
+bool Has(const std::vector<Fault>& faults, Fault fault) {
+    return std::find(faults.begin(), faults.end(), fault) != faults.end();
+}
+
+Query QueryOf(const httplib::Request& request) {
+    Query query;
+    for (const auto& [name, value] : request.params) query.emplace(name, value);
+    return query;
+}
+
+}  // namespace
+
+ServiceServer::ServiceServer(const ServiceOptions& options)
+    : m_options(options),
+      m_faults(options.faults),
+      m_service(options, [this] { m_server.stop(); }) {
+    m_server.Get(R"(/rest/([A-Za-z.]+))",
+                 [this](const httplib::Request& request, httplib::Response& response) {
+                     Handle(request, response);
+                 });
+}
+
+bool ServiceServer::Bind() {
+    return m_server.bind_to_port(kServiceHost, kServicePort);
+}
+
+void ServiceServer::Run() {
+    m_server.listen_after_bind();
+    m_service.StopTransfers();
+}
+
+void ServiceServer::Handle(const httplib::Request& request, httplib::Response& response) {
+    const std::string method = request.matches[1];
+    const std::vector<Fault> faults = m_faults.Take(method);
+    std::optional<ServiceReply> reply;
+    // A forced status stands in for the whole answer, so the request changes nothing.
+    if (Has(faults, Fault::kStatus902) || Has(faults, Fault::kStatus905)) {
+        const bool renew = Has(faults, Fault::kStatus902);
+        reply = ServiceReply{RestService::ElementFor(method),
+                             StatusValue{renew ? kStatusRenewToken : kStatusNotLoggedIn, "",
+                                         renew ? "Invalid network token" : "Not logged in"},
+                             ""};
+        if (reply->element.empty()) reply.reset();
+    } else {
+        reply = m_service.Answer(method, QueryOf(request));
+    }
+    if (!reply) {
+        response.status = 404;
+        return;
+    }
+    if (Has(faults, Fault::kNoElement)) reply->element = "ServiceError";
+    if (Has(faults, Fault::kSlow)) clock::Sleep(clock::Milliseconds(m_options.slowMs));
+    const std::string body = RenderReply(*reply);
+    if (Has(faults, Fault::kHttp500)) response.status = 500;
+    if (Has(faults, Fault::kNoReply)) {
+        // Headers go out, then the connection drops before the body.
+        response.set_content_provider(
+            body.size(), kXmlType,
+            [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+        return;
+    }
+    response.set_content(body, kXmlType);
+}
+
+}  // namespace vesk::tsp_service

@@ -1,0 +1,32 @@
+#pragma once
+// The stand-in service's HTTP front on 127.0.0.1:60524: routes "/rest/METHOD" to the
+// service, applies the test behaviours asked for, and ends on "shutdown".
+
+#include <httplib.h>
+
+#include "FaultPlan.h"
+#include "RestService.h"
+#include "ServiceOptions.h"
+
+namespace vesk::tsp_service {
+
+inline constexpr const char* kServiceHost = "127.0.0.1";
+inline constexpr int kServicePort = 60524;
+
+class ServiceServer {
+public:
+    explicit ServiceServer(const ServiceOptions& options);
+    bool Bind();
+    // Serves until "shutdown" arrives, then stops every transfer.
+    void Run();
+
+private:
+    void Handle(const httplib::Request& request, httplib::Response& response);
+
+    const ServiceOptions m_options;
+    httplib::Server m_server;
+    FaultPlan m_faults;
+    RestService m_service;
+};
+
+}  // namespace vesk::tsp_service

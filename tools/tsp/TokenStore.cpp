@@ -1,0 +1,45 @@
+#include "TokenStore.h"
+
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace vesk::tsp_service {
+
+std::string RandomHex(std::size_t digits) {
+    static std::mutex mutex;
+    static std::mt19937_64 engine{std::random_device{}()};
+    std::lock_guard lock(mutex);
+    std::string out;
+    for (std::size_t i = 0; i < digits; ++i) out += "0123456789abcdef"[engine() & 0x0F];
+    return out;
+}
+
+TokenStore::TokenStore(std::filesystem::path tokenFile) : m_tokenFile(std::move(tokenFile)) {}
+
+IssuedToken TokenStore::Issue() {
+    IssuedToken token{RandomHex(32), RandomHex(32), m_tokenFile.string(), false};
+    std::lock_guard lock(m_mutex);
+    m_tokens[token.netToken] = token;
+    return token;
+}
+
+std::optional<IssuedToken> TokenStore::Validate(const std::string& netToken) {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_tokens.find(netToken);
+    if (it == m_tokens.end()) return std::nullopt;
+    std::ifstream in(it->second.filePath, std::ios::binary);
+    const std::string onDisk((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+    it->second.validated = in.is_open() && onDisk == it->second.diskToken;
+    return it->second;
+}
+
+bool TokenStore::Accepts(const std::string& netToken) {
+    if (netToken.empty()) return true;
+    std::lock_guard lock(m_mutex);
+    const auto it = m_tokens.find(netToken);
+    return it != m_tokens.end() && it->second.validated;
+}
+
+}  // namespace vesk::tsp_service
