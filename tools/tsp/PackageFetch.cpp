@@ -39,6 +39,35 @@ std::int64_t ContentLength(const httplib::Response& response) {
 
 }  // namespace
 
+// A fetch's place in its group while it runs.
+class FetchMembership {
+public:
+    FetchMembership(FetchGroup& group, httplib::Client* client) : m_group(group), m_client(client) {
+        std::lock_guard lock(m_group.m_mutex);
+        m_group.m_clients.insert(m_client);
+        m_cutsAtStart = m_group.m_cuts;
+    }
+    ~FetchMembership() {
+        std::lock_guard lock(m_group.m_mutex);
+        m_group.m_clients.erase(m_client);
+    }
+    bool WasCut() {
+        std::lock_guard lock(m_group.m_mutex);
+        return m_group.m_cuts != m_cutsAtStart;
+    }
+
+private:
+    FetchGroup& m_group;
+    httplib::Client* m_client;
+    unsigned m_cutsAtStart = 0;
+};
+
+void FetchGroup::CutAll() {
+    std::lock_guard lock(m_mutex);
+    ++m_cuts;
+    for (httplib::Client* client : m_clients) client->stop();
+}
+
 std::optional<PackageUrl> SplitPackageUrl(const std::string& url) {
     const std::size_t scheme = url.find("://");
     if (scheme == std::string::npos) return std::nullopt;
@@ -88,7 +117,7 @@ PackageProbe ProbePackage(const PackageUrl& url) {
 
 FetchEnd FetchRange(const PackageUrl& url, std::int64_t from, std::int64_t to,
                     const std::filesystem::path& file,
-                    const std::function<bool(std::size_t)>& onChunk) {
+                    const std::function<bool(std::size_t)>& onChunk, FetchGroup& group) {
     const bool ranged = to >= 0;
     std::ofstream out(file, std::ios::binary | (ranged ? std::ios::app : std::ios::trunc));
     if (!out) return FetchEnd::kFailed;
@@ -98,6 +127,7 @@ FetchEnd FetchRange(const PackageUrl& url, std::int64_t from, std::int64_t to,
     bool stopped = false;
     std::int64_t received = 0;
     auto client = ClientFor(url);
+    FetchMembership membership(group, client.get());
     const auto result = client->Get(
         url.target, headers,
         [&](const httplib::Response& response) { return response.status == (ranged ? 206 : 200); },
@@ -109,7 +139,7 @@ FetchEnd FetchRange(const PackageUrl& url, std::int64_t from, std::int64_t to,
             return !stopped;
         });
     out.close();
-    if (stopped) return FetchEnd::kStopped;
+    if (stopped || membership.WasCut()) return FetchEnd::kStopped;
     if (!result || !out || (ranged && received != to - from)) return FetchEnd::kFailed;
     return FetchEnd::kComplete;
 }

@@ -5,8 +5,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+
+namespace httplib {
+class Client;
+}
 
 namespace vesk::tsp_service {
 
@@ -29,10 +35,24 @@ PackageProbe ProbePackage(const PackageUrl& url);
 
 enum class FetchEnd { kComplete, kStopped, kFailed };
 
+// The fetches of one transfer, so a pause or a stop takes effect at once even while a
+// fetch waits for a stalled server.
+class FetchGroup {
+public:
+    // Every fetch in progress ends as stopped.
+    void CutAll();
+
+private:
+    friend class FetchMembership;
+    std::mutex m_mutex;
+    std::set<httplib::Client*> m_clients;
+    unsigned m_cuts = 0;
+};
+
 // Appends bytes [from, to) of the package to the file (to < 0: the whole package, from 0,
 // without a range). Each chunk is counted through onChunk, whose false stops the fetch.
 FetchEnd FetchRange(const PackageUrl& url, std::int64_t from, std::int64_t to,
                     const std::filesystem::path& file,
-                    const std::function<bool(std::size_t)>& onChunk);
+                    const std::function<bool(std::size_t)>& onChunk, FetchGroup& group);
 
 }  // namespace vesk::tsp_service

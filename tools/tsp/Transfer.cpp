@@ -40,6 +40,7 @@ void Transfer::Pause() {
     if (m_state != State::kStarting && m_state != State::kRunning) return;
     m_pauseAsked = true;
     m_state = State::kPaused;
+    m_fetches.CutAll();
 }
 
 void Transfer::Resume() {
@@ -56,6 +57,7 @@ void Transfer::Stop(bool deleteFiles) {
         m_stopAsked = true;
         m_wake.notify_all();
     }
+    m_fetches.CutAll();
     if (m_worker.joinable()) m_worker.join();
     if (!deleteFiles) return;
     std::error_code ignored;
@@ -198,11 +200,11 @@ FetchEnd Transfer::RunSegment(const Segment& segment) {
     };
     if (segment.end < 0) {
         m_downloaded = 0;
-        return FetchRange(m_parts, 0, -1, segment.part, count);
+        return FetchRange(m_parts, 0, -1, segment.part, count, m_fetches);
     }
     const std::int64_t have = SizeOf(segment.part);
     if (segment.begin + have >= segment.end) return FetchEnd::kComplete;
-    return FetchRange(m_parts, segment.begin + have, segment.end, segment.part, count);
+    return FetchRange(m_parts, segment.begin + have, segment.end, segment.part, count, m_fetches);
 }
 
 bool Transfer::Assemble() {

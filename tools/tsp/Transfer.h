@@ -83,6 +83,7 @@ private:
     std::vector<Segment> m_segments;
     std::int64_t m_size = -1;
     std::atomic<std::int64_t> m_downloaded{0};
+    FetchGroup m_fetches;
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
