@@ -1,0 +1,146 @@
+// The core's registry of windows, its timers and the composition of top-level windows.
+#include <algorithm>
+
+#include "clock/Clock.h"
+#include "ui/System.h"
+
+namespace vesk::ui {
+
+Hwnd System::Register(Window& window) {
+    const Hwnd hwnd = m_nextHwnd++;
+    m_windows[hwnd] = &window;
+    if (!window.m_parent) m_topLevels.push_back(&window);
+    return hwnd;
+}
+
+void System::Unregister(Window& window) {
+    const Hwnd hwnd = window.GetHwnd();
+    if (!window.m_parent) {
+        m_backend->Closed(ViewOf(window), window.m_composed);
+        std::erase(m_topLevels, &window);
+    }
+    std::erase_if(m_timers, [hwnd](const Timer& t) { return t.hwnd == hwnd; });
+    if (m_tracking.hwnd == hwnd) m_tracking = {};
+    if (m_capture == hwnd) m_capture = 0;
+    if (m_focus == hwnd) m_focus = 0;
+    if (m_drag.hwnd == hwnd) m_drag = {};
+    m_windows.erase(hwnd);
+}
+
+Window* System::FromHwnd(Hwnd hwnd) const {
+    const auto it = m_windows.find(hwnd);
+    return it == m_windows.end() ? nullptr : it->second;
+}
+
+const gfx::Surface* System::Composed(Hwnd topLevel) const {
+    const Window* w = FromHwnd(topLevel);
+    return w && !w->m_parent ? &w->m_composed : nullptr;
+}
+
+TopLevelView System::ViewOf(const Window& w) const {
+    const gfx::Rect all = w.GetClientRect();
+    return {w.GetHwnd(), w.m_text,   w.m_rect, w.m_region ? w.m_region->Intersect(all) : all,
+            w.m_alpha,   w.m_visible};
+}
+
+void System::WindowShown(Window& topLevel, bool show) {
+    if (show) {
+        std::erase(m_topLevels, &topLevel);
+        m_topLevels.push_back(&topLevel);
+        topLevel.m_dirty = true;
+    }
+    m_backend->Update(ViewOf(topLevel));
+}
+
+void System::WindowMoved(Window& topLevel) {
+    m_backend->Update(ViewOf(topLevel));
+}
+
+void System::SetCursor(Cursor cursor) {
+    if (cursor == m_cursor) return;
+    m_cursor = cursor;
+    m_backend->SetCursor(cursor);
+}
+
+bool System::PaintDirty() {
+    for (Window* w : m_topLevels) {
+        if (!w->m_dirty || !w->m_visible) continue;
+        Compose(*w);
+        m_backend->Present(ViewOf(*w), w->m_composed);
+        return true;
+    }
+    return false;
+}
+
+// Each window paints into the one surface of its top-level window, children over their
+// parent, each clipped to its own rectangle.
+void System::Compose(Window& topLevel) {
+    ++m_stats.compositions;
+    topLevel.m_dirty = false;
+    const gfx::Rect client = topLevel.GetClientRect();
+    if (topLevel.m_composed.Width() != client.Width() ||
+        topLevel.m_composed.Height() != client.Height())
+        topLevel.m_composed = gfx::Surface(client.Width(), client.Height());
+    else
+        topLevel.m_composed.Clear(0);
+    struct Painter {
+        gfx::Surface& surface;
+        void Paint(Window& w, gfx::Point offset, const gfx::Rect& clip) {
+            {
+                gfx::Canvas dc(surface, offset, clip);
+                w.Paint(dc);
+            }
+            for (Window* child : std::vector<Window*>(w.m_children)) {
+                if (!child->m_visible) continue;
+                const gfx::Rect area = child->m_rect.Offset(offset.x, offset.y);
+                const gfx::Rect childClip = clip.Intersect(area);
+                if (!childClip.IsEmpty()) Paint(*child, area.TopLeft(), childClip);
+            }
+        }
+    } painter{topLevel.m_composed};
+    painter.Paint(topLevel, {0, 0}, client);
+}
+
+void System::AddTimer(Window& window, WPARAM id, milliseconds interval) {
+    RemoveTimer(window.GetHwnd(), id);
+    interval = std::max(interval, milliseconds(1));
+    m_timers.push_back({window.GetHwnd(), id, interval, clock::Now() + interval});
+}
+
+void System::RemoveTimer(Hwnd hwnd, WPARAM id) {
+    std::erase_if(m_timers, [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
+}
+
+// One due timer or hover per call, the earliest first, so messages can come in between.
+bool System::FireDueTimer() {
+    const milliseconds now = clock::Now();
+    if (m_tracking.hoverDue && *m_tracking.hoverDue <= now) {
+        m_tracking.hoverDue.reset();
+        if (Window* w = FromHwnd(m_tracking.hwnd)) {
+            ++m_stats.dispatched;
+            Dispatch({w->GetHwnd(), WM_MOUSEHOVER, 0, MakePointParam(m_tracking.point)});
+            return true;
+        }
+    }
+    auto due = m_timers.end();
+    for (auto it = m_timers.begin(); it != m_timers.end(); ++it)
+        if (it->due <= now && (due == m_timers.end() || it->due < due->due)) due = it;
+    if (due == m_timers.end()) return false;
+    // A late timer fires once, not once for every interval it missed.
+    due->due = now + due->interval;
+    ++m_stats.dispatched;
+    Dispatch({due->hwnd, WM_TIMER, due->id, 0});
+    return true;
+}
+
+LRESULT System::Dispatch(Message message) {
+    Window* target = FromHwnd(message.hwnd);
+    if (!target) return 0;
+    for (Window* w = target; w; w = w->m_parent)
+        if (w->PreTranslateMessage(message)) return 0;
+    // A handler above may have destroyed the target.
+    target = FromHwnd(message.hwnd);
+    return target ? target->WindowProc(message.message, message.wParam, message.lParam) : 0;
+}
+
+}  // namespace vesk::ui

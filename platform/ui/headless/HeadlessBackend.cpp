@@ -1,0 +1,131 @@
+#include "ui/headless/HeadlessBackend.h"
+
+#include <stdlib.h>
+
+#include <cstdio>
+#include <cwctype>
+
+#include "text/Number.h"
+#include "text/Utf.h"
+
+namespace vesk::ui::headless {
+
+namespace {
+
+constexpr const char* kSnapshotsVariable = "VESK_UI_SNAPSHOTS";
+constexpr const char* kAnswersVariable = "VESK_UI_ANSWERS";
+constexpr const char* kBoxPrefix = "Message box: ";
+
+std::optional<int> ParseAnswer(const std::string& word) {
+    if (word == "ok" || word == "OK") return IDOK;
+    if (word == "cancel") return IDCANCEL;
+    if (word == "yes") return 6;
+    if (word == "no") return 7;
+    if (word.empty() || word.find_first_not_of("-0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::atoi(word.c_str());
+}
+
+// Titles become file names: letters and digits stay, the rest turns into "_".
+std::string FileNamePart(const std::wstring& title) {
+    std::string part;
+    for (wchar_t c : title.substr(0, 40))
+        part += c < 128 && std::iswalnum(static_cast<wint_t>(c)) ? static_cast<char>(c) : '_';
+    return part.empty() ? "window" : part;
+}
+
+}  // namespace
+
+Options OptionsFromEnvironment() {
+    Options options;
+    if (const char* folder = getenv(kSnapshotsVariable)) options.snapshotFolder = folder;
+    if (const char* answers = getenv(kAnswersVariable)) options.answers = answers;
+    return options;
+}
+
+HeadlessBackend::HeadlessBackend(Options options) : m_options(std::move(options)) {
+    std::string word;
+    for (char c : m_options.answers + ",") {
+        if (c != ',') {
+            if (c != ' ') word += c;
+            continue;
+        }
+        if (!word.empty()) m_answers.push_back(word);
+        word.clear();
+    }
+}
+
+void HeadlessBackend::Inject(const InputEvent& event) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_input.push_back(event);
+        m_woken = true;
+    }
+    m_wake.notify_all();
+}
+
+void HeadlessBackend::Wake() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_woken = true;
+    }
+    m_wake.notify_all();
+}
+
+std::vector<InputEvent> HeadlessBackend::Wait(std::optional<std::chrono::milliseconds> timeout) {
+    std::unique_lock lock(m_mutex);
+    auto ready = [this] { return m_woken || !m_input.empty(); };
+    if (!timeout)
+        m_wake.wait(lock, ready);
+    else if (timeout->count() > 0)
+        m_wake.wait_for(lock, *timeout, ready);
+    m_woken = false;
+    std::vector<InputEvent> input;
+    input.swap(m_input);
+    return input;
+}
+
+const TopLevelView* HeadlessBackend::View(Hwnd hwnd) const {
+    const auto it = m_views.find(hwnd);
+    return it == m_views.end() ? nullptr : &it->second;
+}
+
+void HeadlessBackend::Present(const TopLevelView& window, const gfx::Surface& composed) {
+    m_views[window.hwnd] = window;
+    if (m_presented.insert(window.hwnd).second) Snapshot(window, composed, "shown");
+}
+
+void HeadlessBackend::Update(const TopLevelView& window) {
+    m_views[window.hwnd] = window;
+}
+
+void HeadlessBackend::Closed(const TopLevelView& window, const gfx::Surface& composed) {
+    if (m_presented.erase(window.hwnd)) Snapshot(window, composed, "closed");
+    m_views.erase(window.hwnd);
+}
+
+void HeadlessBackend::Snapshot(const TopLevelView& window, const gfx::Surface& composed,
+                               const char* moment) {
+    if (m_options.snapshotFolder.empty() || composed.IsEmpty()) return;
+    char number[16];
+    std::snprintf(number, sizeof number, "%03d-", ++m_snapshots);
+    composed.SavePng(m_options.snapshotFolder + "/" + number + FileNamePart(window.title) + "-" +
+                     moment + ".png");
+}
+
+std::optional<int> HeadlessBackend::AnswerBox(const BoxInfo& box) {
+    int answer = box.safeDefault;
+    if (!m_answers.empty()) {
+        answer = ParseAnswer(m_answers.front()).value_or(box.safeDefault);
+        m_answers.pop_front();
+    }
+    // One write, so lines from other threads cannot land inside the box's text.
+    std::string message =
+        kBoxPrefix + text::WideToUtf8(box.title) + "\n" + text::WideToUtf8(box.text);
+    if (message.empty() || message.back() != '\n') message += '\n';
+    std::fwrite(message.data(), 1, message.size(), stderr);
+    std::fflush(stderr);
+    return answer;
+}
+
+}  // namespace vesk::ui::headless
