@@ -104,9 +104,13 @@ std::wstring Widen(const std::string& narrow) {
 
 // Builds "%<flags><width>.<precision><length><conversion>" for snprintf.
 std::string NarrowSpec(const Directive& d, std::string_view length, char conversion) {
-    std::string spec = "%" + d.flags;
+    std::string spec = "%";
+    spec += d.flags;
     if (d.width >= 0) spec += std::to_string(d.width);
-    if (d.precision >= 0) spec += "." + std::to_string(d.precision);
+    if (d.precision >= 0) {
+        spec += '.';
+        spec += std::to_string(d.precision);
+    }
     spec += length;
     spec += conversion;
     return spec;
