@@ -157,6 +157,14 @@ TEST(TransferServiceTest, KeyValuesAreKeptAndShutdownEndsTheService) {
     EXPECT_EQ(service.Wait(), 0);
 }
 
+TEST(TransferServiceTest, SecondServiceDoesNotShareThePort) {
+    ServiceProcess first;
+    ASSERT_TRUE(first.ready());
+    ServiceProcess second;
+    EXPECT_FALSE(second.ready());
+    EXPECT_EQ(second.Wait(), 1);
+}
+
 TEST(TransferServiceTest, HungServiceCountsAsNoReplyAfterTheTimeOut) {
     ServiceProcess service({"--fault", "version=slow", "--slow-ms", "20000"});
     ASSERT_TRUE(service.ready());

@@ -1,5 +1,7 @@
 #include "ServiceServer.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
 
 #include "clock/Clock.h"
@@ -32,6 +34,12 @@ ServiceServer::ServiceServer(const ServiceOptions& options)
 }
 
 bool ServiceServer::Bind() {
+    // Address reuse for a quick restart, but never a shared port: a second service must not
+    // start beside a running one.
+    m_server.set_socket_options([](int socket) {
+        const int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    });
     return m_server.bind_to_port(kServiceHost, kServicePort);
 }
 
