@@ -64,6 +64,10 @@ std::uint32_t* Surface::Row(int y) const {
     return reinterpret_cast<std::uint32_t*>(data + y * cairo_image_surface_get_stride(m_surface));
 }
 
+int Surface::Stride() const {
+    return m_surface ? cairo_image_surface_get_stride(m_surface) : 0;
+}
+
 Argb Surface::Pixel(int x, int y) const {
     if (!m_surface || x < 0 || y < 0 || x >= m_width || y >= m_height) return 0;
     cairo_surface_flush(m_surface);

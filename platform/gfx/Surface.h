@@ -38,6 +38,7 @@ public:
     // For the drawing code of this library.
     cairo_surface_t* Handle() const { return m_surface; }
     std::uint32_t* Row(int y) const;
+    int Stride() const;
 
 private:
     cairo_surface_t* m_surface = nullptr;

@@ -4,6 +4,7 @@
 // only caller, on the UI thread, except Wake, which any thread may call.
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,6 +59,9 @@ public:
     virtual std::vector<InputEvent> Wait(std::optional<std::chrono::milliseconds> timeout) = 0;
     // Ends a Wait in progress or the next one. Any thread; never blocks.
     virtual void Wake() = 0;
+    // The core's answer to whether a screen point of a top-level window is its caption, for a
+    // display that drags windows itself. Called on the UI thread.
+    virtual void SetCaptionTest(std::function<bool(Hwnd, gfx::Point)> test) { (void)test; }
 };
 
 }  // namespace vesk::ui

@@ -15,7 +15,9 @@ bool Matches(const LinkedResource& r, const ResourceName& name) {
 
 }  // namespace
 
-void RegisterProgramResources(const ResourceModule* module) { g_program.store(module); }
+void RegisterProgramResources(const ResourceModule* module) {
+    g_program.store(module);
+}
 
 std::optional<std::span<const std::uint8_t>> FindResource(const ResourceModule* module,
                                                           const ResourceName& name,

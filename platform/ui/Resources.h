@@ -13,7 +13,7 @@
 namespace vesk::ui {
 
 struct LinkedResource {
-    int id = 0;                   // 0: found by name only
+    int id = 0;  // 0: found by name only
     std::wstring_view name;
     std::wstring_view type;
     std::span<const std::uint8_t> bytes;

@@ -15,6 +15,12 @@ std::atomic<System*> g_current{nullptr};
 System::System(std::unique_ptr<BackendOps> backend)
     : m_backend(std::move(backend)), m_uiThread(std::this_thread::get_id()) {
     g_current.store(this);
+    m_backend->SetCaptionTest([this](Hwnd hwnd, gfx::Point screen) {
+        Window* under = WindowAt(screen, hwnd);
+        int hit = HTNOWHERE;
+        return under && AcceptsInput(under->TopLevel()) && HitTarget(under, screen, hit) &&
+               hit == HTCAPTION;
+    });
 }
 
 System::~System() {
