@@ -68,7 +68,16 @@ ReplacementFile::Result ReplacementFile::Create(const ConfinedFolder& folder,
             if (errno == EEXIST) continue;
             return Result::Failed;
         }
-        if (replacesFile) fchmod(fd, existing.st_mode & 07777);
+        // An owner not kept is no reason to fail, permissions not kept are: the file could
+        // be open to more users. fchown goes first as it clears the set-id bits.
+        if (replacesFile) {
+            static_cast<void>(fchown(fd, existing.st_uid, existing.st_gid));
+            if (fchmod(fd, existing.st_mode & 07777) != 0) {
+                close(fd);
+                unlinkat(folder.Descriptor(), passing.c_str(), 0);
+                return Result::Failed;
+            }
+        }
         out.m_folder = folder.Descriptor();
         out.m_fd = fd;
         out.m_target = target;
@@ -90,7 +99,8 @@ bool ReplacementFile::Write(const void* data, std::size_t size) {
     return true;
 }
 
-bool ReplacementFile::Commit(bool readOnly, TimePoint accessed, TimePoint modified) {
+bool ReplacementFile::Commit(bool readOnly, TimePoint accessed, TimePoint modified,
+                             Durability durability) {
     if (m_fd < 0) return false;
     if (readOnly) {
         struct stat info {};
@@ -98,6 +108,11 @@ bool ReplacementFile::Commit(bool readOnly, TimePoint accessed, TimePoint modifi
     }
     const timespec times[2] = {ToTimespec(accessed), ToTimespec(modified)};
     futimens(m_fd, times);
+    const bool durable = durability == Durability::Durable;
+    if (durable && fsync(m_fd) != 0) {
+        Abandon();
+        return false;
+    }
     // A failed close may be the first report of a failed write.
     const bool closed = close(std::exchange(m_fd, -1)) == 0;
     if (!closed || renameat(m_folder, m_passing.c_str(), m_folder, m_target.c_str()) != 0) {
@@ -105,6 +120,8 @@ bool ReplacementFile::Commit(bool readOnly, TimePoint accessed, TimePoint modifi
         return false;
     }
     m_passing.clear();
+    // The new content is in place either way; a failed folder sync cannot take that back.
+    if (durable) fsync(m_folder);
     return true;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // A file written beside its target under a passing name and renamed over the target once
-// complete, so the target holds its old content or the new content whole, never a part.
-// A read-only target or a folder is never replaced; a link in the target's place is
-// replaced itself, never followed. One object per thread.
+// complete, so the target holds its old content or the new content whole, never a part;
+// a durable commit also survives a crash of the machine. Serves the archive extractor and
+// settings files. A read-only target or a folder is never replaced; a link in the target's
+// place is replaced itself, never followed. One object per thread.
 
 #include <chrono>
 #include <cstddef>
@@ -16,6 +17,8 @@ namespace vesk::fs {
 class ReplacementFile {
 public:
     enum class Result { Ok, ReadOnly, Failed };
+    // Durable syncs the new file before the rename and the folder after it.
+    enum class Durability { Lazy, Durable };
     using TimePoint = std::chrono::system_clock::time_point;
 
     ReplacementFile() = default;
@@ -26,14 +29,15 @@ public:
 
     // Starts the new content of name (a single name, no "/") in folder. A new file gets the
     // usual permissions, with execute permission when executable is set; a replaced file
-    // keeps the permissions of the old one. The folder must stay open until the file is
-    // committed or abandoned.
+    // keeps the permissions of the old one, and its owner and group where the caller may
+    // set them. The folder must stay open until the file is committed or abandoned.
     static Result Create(const ConfinedFolder& folder, std::wstring_view name, bool executable,
                          ReplacementFile& out);
 
     bool Write(const void* data, std::size_t size);
     // Gives the new file its read-only state and times, then puts it in the target's place.
-    bool Commit(bool readOnly, TimePoint accessed, TimePoint modified);
+    bool Commit(bool readOnly, TimePoint accessed, TimePoint modified,
+                Durability durability = Durability::Lazy);
     // Removes what was written; the target stays as it was.
     void Abandon();
 
