@@ -183,6 +183,14 @@ TEST(ProfileWrite, SymbolicLinksStayLinks) {
     EXPECT_EQ(EntriesIn(dir / "real"), 2u);
 }
 
+// Such a target has no wide name to be written under; it is refused, never guessed at.
+TEST(ProfileWrite, LinkToANameThatIsNotUtf8IsRefused) {
+    test::TempDir dir;
+    fs::create_symlink("real\xff.ini", dir / "Config.ini");
+    EXPECT_FALSE(profile::WriteString(Wide(dir / "Config.ini"), L"A", L"k", L"v"));
+    EXPECT_EQ(EntriesIn(dir.path()), 1u);
+}
+
 TEST(ProfileWrite, ConcurrentWritersAllLand) {
     test::TempDir dir;
     const std::wstring path = Wide(dir / "Config.ini");
