@@ -4,7 +4,10 @@
 #include "TSPWrapperLib.h"
 
 #include "LibState.h"
+#include "RunProgram.h"
+#include "ServiceRegistration.h"
 #include "ServiceRequests.h"
+#include "TextCopy.h"
 #include "TransferOperations.h"
 
 using namespace vesk::tsp;
@@ -43,6 +46,9 @@ Value Guarded(Value failure, Get get) {
     }
 }
 
+// The size of the buffers a caller hands to TSP_Lib_CheckIsTSPPresent.
+constexpr std::size_t kRegistryTextCapacity = 1024;
+
 // Operations this build does not offer yet report their failure value with code 2.
 bool NotAvailable(int* result) {
     SetResult(result, kServiceNoReply);
@@ -51,16 +57,23 @@ bool NotAvailable(int* result) {
 
 }  // namespace
 
-TSP_LIB_API bool TSP_Lib_CheckIsTSPPresent(wchar_t**, wchar_t**) {
-    return NotAvailable(nullptr);
+TSP_LIB_API bool TSP_Lib_CheckIsTSPPresent(wchar_t** version, wchar_t** folder) {
+    return Guarded(false, [&] {
+        const ServiceRegistration registration = ReadServiceRegistration();
+        if (version && !registration.version.empty())
+            CopyCut(*version, kRegistryTextCapacity, registration.version);
+        if (folder && !registration.folder.empty())
+            CopyCut(*folder, kRegistryTextCapacity, registration.folder);
+        return registration.present;
+    });
 }
 
 TSP_LIB_API bool TSP_Lib_InstallTSP(const std::wstring&) {
     return NotAvailable(nullptr);
 }
 
-TSP_LIB_API bool TSP_Lib_LaunchTSPApplication(const std::wstring&) {
-    return NotAvailable(nullptr);
+TSP_LIB_API bool TSP_Lib_LaunchTSPApplication(const std::wstring& folder) {
+    return Guarded(false, [&] { return RunProgram(ServiceProgramIn(folder), L"").has_value(); });
 }
 
 TSP_LIB_API bool TSP_Lib_StartTSP(int* result, const std::wstring&) {

@@ -88,6 +88,16 @@ bool SetReadOnly(std::wstring_view path, bool readOnly) {
     return chmod(native.c_str(), wanted) == 0;
 }
 
+bool GrantEveryoneReadWrite(std::wstring_view path) {
+    return chmod(NativePath(path).c_str(), 0666) == 0;
+}
+
+bool MakeExecutable(std::wstring_view path) {
+    struct stat info {};
+    const std::string native = NativePath(path);
+    return stat(native.c_str(), &info) == 0 && chmod(native.c_str(), info.st_mode | S_IXUSR) == 0;
+}
+
 bool DeleteFile(std::wstring_view path) {
     return unlink(NativePath(path).c_str()) == 0;
 }

@@ -26,6 +26,12 @@ std::optional<FileAttributes> GetAttributes(std::wstring_view path);
 // Read-only clears every write bit; writable gives the owner write permission back.
 bool SetReadOnly(std::wstring_view path, bool readOnly);
 
+// Every user may read and write the file (mode 0666), whatever the creator's umask: the
+// stand-in for an access list that grants everyone read and write.
+bool GrantEveryoneReadWrite(std::wstring_view path);
+// The owner may run the file, as any downloaded program may be run on Windows.
+bool MakeExecutable(std::wstring_view path);
+
 bool DeleteFile(std::wstring_view path);
 bool RemoveFolder(std::wstring_view path);  // an empty folder only
 

@@ -1,8 +1,10 @@
 #include "process/Launch.h"
 
+#include <errno.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "fs/Paths.h"
@@ -127,6 +129,15 @@ std::optional<int> StartProgram(std::wstring_view program, const std::vector<std
     } catch (...) {
         return std::nullopt;
     }
+}
+
+bool HasEnded(int pid) {
+    if (pid <= 0) return true;
+    int status = 0;
+    pid_t reaped;
+    while ((reaped = waitpid(pid, &status, WNOHANG)) < 0 && errno == EINTR) {
+    }
+    return reaped != 0;
 }
 
 bool ShellOpen(std::wstring_view file, std::wstring_view parameters, std::wstring_view workFolder) {

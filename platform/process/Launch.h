@@ -20,6 +20,10 @@ std::vector<std::wstring> SplitCommandLine(std::wstring_view commandLine);
 std::optional<int> StartProgram(std::wstring_view program, const std::vector<std::wstring>& args,
                                 std::wstring_view workFolder = {});
 
+// The zero-time wait on a program StartProgram started: true once it has ended (and it is
+// then reaped) or when the id is no child of ours.
+bool HasEnded(int pid);
+
 // The shell verb "open" on a program file: parameters are one command line, split by the
 // rules above. False when the file is missing or cannot be started.
 bool ShellOpen(std::wstring_view file, std::wstring_view parameters = {},
