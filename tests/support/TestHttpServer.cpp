@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <sstream>
 
 namespace vesk::test {
@@ -25,10 +26,10 @@ bool SendAll(int fd, const char* data, size_t size) {
     return true;
 }
 
-bool SendFile(int fd, const std::filesystem::path& path, uint64_t count) {
+bool SendFile(int fd, const std::filesystem::path& path, uint64_t from, uint64_t count) {
     const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (file < 0) return false;
-    off_t offset = 0;
+    off_t offset = static_cast<off_t>(from);
     while (count > 0) {
         const ssize_t n = sendfile(fd, file, &offset, std::min<uint64_t>(count, 1 << 30));
         if (n <= 0) break;
@@ -63,10 +64,37 @@ std::optional<TestRequest> ReadRequest(int fd) {
     return request;
 }
 
-std::string Head(const TestResponse& r, uint64_t bodySize) {
-    std::string head = "HTTP/1.1 " + std::to_string(r.status) + " Test\r\nConnection: close\r\n";
+// The slice of the body one answer carries: the whole body, or the range asked for.
+struct Slice {
+    int status = 200;
+    uint64_t from = 0;
+    uint64_t to = 0;  // one past the last byte
+    std::string contentRange;
+};
+
+Slice SliceFor(const TestResponse& r, const TestRequest& request, uint64_t size) {
+    Slice slice{r.status, 0, size, ""};
+    const auto range = request.headers.find("range");
+    if (!r.acceptRanges || range == request.headers.end()) return slice;
+    unsigned long long first = 0, last = 0;
+    const int fields = std::sscanf(range->second.c_str(), "bytes=%llu-%llu", &first, &last);
+    if (fields < 1 || first >= size) return slice;
+    slice.from = first;
+    slice.to = fields == 2 ? std::min<uint64_t>(last + 1, size) : size;
+    slice.status = 206;
+    slice.contentRange = "bytes " + std::to_string(slice.from) + "-" +
+                         std::to_string(slice.to - 1) + "/" + std::to_string(size);
+    return slice;
+}
+
+std::string Head(const TestResponse& r, const Slice& slice) {
+    std::string head =
+        "HTTP/1.1 " + std::to_string(slice.status) + " Test\r\nConnection: close\r\n";
+    const uint64_t length = slice.to - slice.from;
     if (!r.omitLength)
-        head += "Content-Length: " + std::to_string(r.announcedLength.value_or(bodySize)) + "\r\n";
+        head += "Content-Length: " + std::to_string(r.announcedLength.value_or(length)) + "\r\n";
+    if (r.acceptRanges) head += "Accept-Ranges: bytes\r\n";
+    if (!slice.contentRange.empty()) head += "Content-Range: " + slice.contentRange + "\r\n";
     for (const auto& [name, value] : r.headers) head += name + ": " + value + "\r\n";
     return head + "\r\n";
 }
@@ -158,6 +186,32 @@ TestResponse TestHttpServer::ResponseFor(const TestRequest& request) {
     return sequence[std::min<size_t>(static_cast<size_t>(n), sequence.size() - 1)];
 }
 
+void TestHttpServer::SendBody(int client, const TestResponse& r, uint64_t from, uint64_t to) {
+    const auto send = [&](uint64_t a, uint64_t b) {
+        if (a >= b) return true;
+        return r.file.empty() ? SendAll(client, r.body.data() + a, b - a)
+                              : SendFile(client, r.file, a, b - a);
+    };
+    if (!r.holdAt || *r.holdAt >= to) {
+        send(from, to);
+        return;
+    }
+    const uint64_t hold = std::max(from, *r.holdAt);
+    if (!send(from, hold)) return;
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_held;
+    }
+    m_releaseCv.notify_all();
+    WaitForRelease();
+    send(hold, to);
+}
+
+void TestHttpServer::WaitUntilHeld() {
+    std::unique_lock lock(m_mutex);
+    m_releaseCv.wait(lock, [this] { return m_held > 0 || m_stopping; });
+}
+
 void TestHttpServer::WaitForRelease() {
     std::unique_lock lock(m_mutex);
     m_releaseCv.wait(lock, [this] { return m_released || m_stopping; });
@@ -168,15 +222,13 @@ void TestHttpServer::Handle(int client) {
         const TestResponse r = ResponseFor(*request);
         uint64_t size = r.body.size();
         if (!r.file.empty()) size = std::filesystem::file_size(r.file);
-        const uint64_t send = std::min(size, r.sendOnly.value_or(size));
-        if (!r.dropBeforeAnswer && SendAll(client, Head(r, size).data(), Head(r, size).size())) {
+        const Slice slice = SliceFor(r, *request, size);
+        const std::string head = Head(r, slice);
+        if (!r.dropBeforeAnswer && SendAll(client, head.data(), head.size())) {
             if (r.holdAfterHeaders) WaitForRelease();
-            if (request->method != "HEAD") {
-                if (r.file.empty())
-                    SendAll(client, r.body.data(), send);
-                else
-                    SendFile(client, r.file, send);
-            }
+            uint64_t to = slice.to;
+            if (r.sendOnly) to = std::min(to, slice.from + *r.sendOnly);
+            if (request->method != "HEAD") SendBody(client, r, slice.from, to);
         }
     }
     // Half-close and let the client close first, so nothing it has not read yet is lost to

@@ -1,8 +1,9 @@
 #pragma once
 // An HTTP server for tests on 127.0.0.1 that serves what each test tells it and misbehaves
 // on request: any status, a body shorter than its Content-Length, no Content-Length, a
-// connection dropped part-way, an answer held back until the test releases it. It counts and
-// keeps the requests it saw. Every connection is closed after one answer.
+// connection dropped part-way, an answer held back until the test releases it. It can serve
+// byte ranges. It counts and keeps the requests it saw. Every connection is closed after one
+// answer.
 
 #include <condition_variable>
 #include <cstdint>
@@ -28,6 +29,10 @@ struct TestResponse {
     std::optional<std::uint64_t> sendOnly;
     // Send the headers, then hold the answer until Release() (or the server stops).
     bool holdAfterHeaders = false;
+    // Send the body up to this offset of the whole body, then hold the rest until Release().
+    std::optional<std::uint64_t> holdAt;
+    // Answer "Range: bytes=A-B" (or A-) with 206 and that slice; say "Accept-Ranges: bytes".
+    bool acceptRanges = false;
     // Accept the connection and close it at once, answering nothing.
     bool dropBeforeAnswer = false;
     std::vector<std::pair<std::string, std::string>> headers;
@@ -57,7 +62,9 @@ public:
 
     int RequestCount(const std::string& path) const;
     std::vector<TestRequest> Requests() const;
-    // Lets every held answer go on.
+    // Blocks until an answer is held at its holdAt offset.
+    void WaitUntilHeld();
+    // Lets every held answer go on; later answers are held no more.
     void Release();
 
 private:
@@ -65,11 +72,13 @@ private:
     void Handle(int client);
     TestResponse ResponseFor(const TestRequest& request);
     void WaitForRelease();
+    void SendBody(int client, const TestResponse& r, std::uint64_t from, std::uint64_t to);
 
     int m_listen = -1;
     int m_port = 0;
     bool m_stopping = false;
     bool m_released = false;
+    int m_held = 0;
     mutable std::mutex m_mutex;
     std::condition_variable m_releaseCv;
     std::map<std::string, std::vector<TestResponse>> m_routes;
