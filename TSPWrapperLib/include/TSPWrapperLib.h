@@ -7,11 +7,11 @@
 // share the toolchain, the standard library and the heap. Where an export takes `int* result`
 // it writes a ServiceResult there before returning (a null pointer is allowed and skipped).
 //
-// Not available yet in this build, each returning its failure value (false, with code 2
-// where there is a result code): TSP_Lib_CheckIsTSPPresent, TSP_Lib_InstallTSP,
-// TSP_Lib_LaunchTSPApplication, TSP_Lib_StartTSP, TSP_Lib_CheckAndReStartTSP. The transfer
-// operations make a single request: they do not yet restart the service, renew the network
-// token or wait for the login, and requests that carry the network token send it empty.
+// Starting, restarting and installing the service block for up to about two minutes per
+// wait (polls every 5 s, limits of 120 s). A failed transfer request is repaired (service
+// restarted, network token renewed, or login awaited) and sent again, three times at most.
+// The installer is fetched from the download server named by VESK_TSP_DOWNLOAD_SERVER, or
+// the maker's, at "/tirsa/tsp/TSPInst.exe".
 
 #include <cstdint>
 #include <string>
@@ -110,7 +110,9 @@ struct LoginInfo {
 #pragma clang diagnostic ignored "-Wreturn-type-c-linkage"
 #endif
 
-// Finding, installing, starting and restarting the service.
+// Finding, installing, starting and restarting the service. TSP_Lib_CheckIsTSPPresent
+// copies the registered version and folder into the caller's buffers of 1024 characters
+// (cut to fit; a null pointer is skipped).
 TSP_LIB_API bool TSP_Lib_CheckIsTSPPresent(wchar_t** version, wchar_t** folder);
 TSP_LIB_API bool TSP_Lib_InstallTSP(const std::wstring& partner);
 TSP_LIB_API bool TSP_Lib_LaunchTSPApplication(const std::wstring& folder);

@@ -4,7 +4,7 @@
 #include "TSPWrapperLib.h"
 
 #include "LibState.h"
-#include "RunProgram.h"
+#include "ServiceLifecycle.h"
 #include "ServiceRegistration.h"
 #include "ServiceRequests.h"
 #include "TextCopy.h"
@@ -49,10 +49,17 @@ Value Guarded(Value failure, Get get) {
 // The size of the buffers a caller hands to TSP_Lib_CheckIsTSPPresent.
 constexpr std::size_t kRegistryTextCapacity = 1024;
 
-// Operations this build does not offer yet report their failure value with code 2.
-bool NotAvailable(int* result) {
-    SetResult(result, kServiceNoReply);
-    return false;
+// A start-up step: its success, and its code in *result.
+template <class Step>
+bool Started(int* result, Step step) {
+    try {
+        const StartResult started = step();
+        SetResult(result, started.code);
+        return started.ok;
+    } catch (...) {
+        SetResult(result, kServiceNoReply);
+        return false;
+    }
 }
 
 }  // namespace
@@ -68,27 +75,24 @@ TSP_LIB_API bool TSP_Lib_CheckIsTSPPresent(wchar_t** version, wchar_t** folder) 
     });
 }
 
-TSP_LIB_API bool TSP_Lib_InstallTSP(const std::wstring&) {
-    return NotAvailable(nullptr);
+TSP_LIB_API bool TSP_Lib_InstallTSP(const std::wstring& partner) {
+    return Guarded(false, [&] { return InstallService(partner); });
 }
 
 TSP_LIB_API bool TSP_Lib_LaunchTSPApplication(const std::wstring& folder) {
-    return Guarded(false, [&] { return RunProgram(ServiceProgramIn(folder), L"").has_value(); });
+    return Guarded(false, [&] { return LaunchService(folder); });
 }
 
-TSP_LIB_API bool TSP_Lib_StartTSP(int* result, const std::wstring&) {
-    return NotAvailable(result);
+TSP_LIB_API bool TSP_Lib_StartTSP(int* result, const std::wstring& partner) {
+    return Started(result, [&] { return StartService(partner); });
 }
 
 TSP_LIB_API bool TSP_Lib_CheckAndReStartTSP(int* result) {
-    return NotAvailable(result);
+    return Started(result, [] { return RestartService(); });
 }
 
 TSP_LIB_API bool TSP_Lib_CheckTSPIsLoggedIn() {
-    return Guarded(false, [] {
-        const auto reply = RequestLoginStatus();
-        return reply.record && reply.record->loginStatus == kLoggedIn;
-    });
+    return Guarded(false, [] { return IsLoggedIn(); });
 }
 
 TSP_LIB_API LoginInfo* TSP_Lib_LoginStatus() {
@@ -158,16 +162,16 @@ TSP_LIB_API TransferStatus* TSP_Lib_StatusTransfer(int* result, const std::wstri
 
 TSP_LIB_API std::vector<TransferStatus>* TSP_Lib_StatusListTransfer(
     int* result, const std::wstring& torrentIds) {
-    return WithResult(result, [&] { return RequestTransferStatusList(torrentIds); });
+    return WithResult(result, [&] { return StatusListTransfer(torrentIds); });
 }
 
 TSP_LIB_API std::vector<std::wstring>* TSP_Lib_FilesTransfer(int* result,
                                                              const std::wstring& torrentId) {
-    return WithResult(result, [&] { return RequestTransferFiles(torrentId); });
+    return WithResult(result, [&] { return FilesTransfer(torrentId); });
 }
 
 TSP_LIB_API TransferInfo* TSP_Lib_InfoTransfer(int* result, const std::wstring& torrentId) {
-    return WithResult(result, [&] { return RequestTransferInfo(torrentId); });
+    return WithResult(result, [&] { return InfoTransfer(torrentId); });
 }
 
 TSP_LIB_API TransferStatus* TSP_Lib_PauseTransfer(int* result, const std::wstring& torrentId) {
@@ -185,15 +189,15 @@ TSP_LIB_API ServiceStatus* TSP_Lib_CancelTransfer(int* result, const std::wstrin
 
 TSP_LIB_API ServiceStatus* TSP_Lib_OpenTransfer(int* result, const std::wstring& torrentId,
                                                 bool sendToken) {
-    return WithResult(result, [&] { return RequestOpenTransfer(torrentId, sendToken); });
+    return WithResult(result, [&] { return OpenTransfer(torrentId, sendToken); });
 }
 
 TSP_LIB_API ServiceStatus* TSP_Lib_UpdateTransfer(int* result, const std::wstring& torrentId,
                                                   bool setP2P) {
-    return WithResult(result, [&] { return RequestUpdateTransfer(torrentId, setP2P); });
+    return WithResult(result, [&] { return UpdateTransfer(torrentId, setP2P); });
 }
 
 TSP_LIB_API ServiceStatus* TSP_Lib_UpdateListTransfer(int* result, const std::wstring& torrentIds,
                                                       bool setP2P) {
-    return WithResult(result, [&] { return RequestUpdateTransferList(torrentIds, setP2P); });
+    return WithResult(result, [&] { return UpdateListTransfer(torrentIds, setP2P); });
 }

@@ -5,7 +5,7 @@
 
 namespace vesk::tsp {
 
-// Empty while the library holds no token. Safe from any thread.
+// The token cache's current network token (TokenCache.h). Safe from any thread.
 std::wstring CurrentNetToken();
 
 }  // namespace vesk::tsp

@@ -1,6 +1,7 @@
 #include "TransferOperations.h"
 
 #include "LibLog.h"
+#include "TransferRecovery.h"
 
 namespace vesk::tsp {
 namespace {
@@ -8,7 +9,7 @@ namespace {
 template <class Request>
 auto Logged(std::wstring_view name, Request request) {
     LibLog(std::wstring(name) + L" Begin");
-    auto reply = request();
+    auto reply = WithRecovery(request);
     LibLog(std::wstring(name) + L" End");
     return reply;
 }
@@ -25,6 +26,18 @@ Reply<TransferStatus> StatusTransfer(const std::wstring& torrentId) {
     return Logged(L"StatusTransfer", [&] { return RequestTransferStatus(torrentId); });
 }
 
+Reply<std::vector<TransferStatus>> StatusListTransfer(const std::wstring& torrentIds) {
+    return WithRecovery([&] { return RequestTransferStatusList(torrentIds); });
+}
+
+Reply<std::vector<std::wstring>> FilesTransfer(const std::wstring& torrentId) {
+    return WithRecovery([&] { return RequestTransferFiles(torrentId); });
+}
+
+Reply<TransferInfo> InfoTransfer(const std::wstring& torrentId) {
+    return WithRecovery([&] { return RequestTransferInfo(torrentId); });
+}
+
 Reply<TransferStatus> PauseTransfer(const std::wstring& torrentId) {
     return Logged(L"PauseTransfer", [&] { return RequestPauseTransfer(torrentId); });
 }
@@ -35,6 +48,18 @@ Reply<TransferStatus> ResumeTransfer(const std::wstring& torrentId) {
 
 Reply<ServiceStatus> CancelTransfer(const std::wstring& torrentId, bool deleteFiles) {
     return Logged(L"CancelTransfer", [&] { return RequestCancelTransfer(torrentId, deleteFiles); });
+}
+
+Reply<ServiceStatus> OpenTransfer(const std::wstring& torrentId, bool sendToken) {
+    return WithRecovery([&] { return RequestOpenTransfer(torrentId, sendToken); });
+}
+
+Reply<ServiceStatus> UpdateTransfer(const std::wstring& torrentId, bool setP2P) {
+    return WithRecovery([&] { return RequestUpdateTransfer(torrentId, setP2P); });
+}
+
+Reply<ServiceStatus> UpdateListTransfer(const std::wstring& torrentIds, bool setP2P) {
+    return WithRecovery([&] { return RequestUpdateTransferList(torrentIds, setP2P); });
 }
 
 }  // namespace vesk::tsp

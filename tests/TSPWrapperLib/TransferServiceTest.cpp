@@ -67,58 +67,6 @@ std::vector<std::string> FilesIn(const std::filesystem::path& folder) {
     return names;
 }
 
-TEST(TransferServiceTest, ServiceMisbehaviourBecomesTheRequestsCode) {
-    struct Row {
-        const char* fault;
-        int code;
-        int statusId;  // of the record; 0: no record
-    };
-    const Row rows[] = {
-        {"transfer.status=http-500", kServiceNoReply, 0},
-        {"transfer.status=no-reply", kServiceNoReply, 0},
-        {"transfer.status=no-element", kServiceNoElement, 0},
-        {"transfer.status=902", kServiceRenewToken, 902},
-        {"transfer.status=905", kServiceNotLoggedIn, 905},
-        {"*=902:1", kServiceRenewToken, 902},
-        {"transfer.info=902", kServiceOk, 404},  // another method's behaviour
-    };
-    for (const Row& row : rows) {
-        ServiceProcess service({"--fault", row.fault});
-        ASSERT_TRUE(service.ready()) << row.fault;
-        int code = -1;
-        const auto status = Status(L"1234", code);
-        EXPECT_EQ(code, row.code) << row.fault;
-        EXPECT_EQ(status ? status->statusId : 0, row.statusId) << row.fault;
-    }
-}
-
-TEST(TransferServiceTest, CountedBehaviourEndsAfterItsCount) {
-    ServiceProcess service({"--fault", "transfer.pause=905:2"});
-    ASSERT_TRUE(service.ready());
-    const int expected[] = {kServiceNotLoggedIn, kServiceNotLoggedIn, kServiceOk};
-    for (const int code : expected) {
-        int got = -1;
-        const std::unique_ptr<TransferStatus> status(TSP(TSP_Lib_PauseTransfer)(&got, L"x"));
-        EXPECT_EQ(got, code);
-        EXPECT_NE(status, nullptr);
-    }
-}
-
-TEST(TransferServiceTest, NotLoggedInUntilTheServiceSaysSo) {
-    ServiceProcess service({"--login-after", "2"});
-    ASSERT_TRUE(service.ready());
-    int code = -1;
-    EXPECT_NE(Status(L"x", code), nullptr);
-    EXPECT_EQ(code, kServiceNotLoggedIn);
-    EXPECT_FALSE(TSP(TSP_Lib_CheckTSPIsLoggedIn)());
-    const std::unique_ptr<LoginInfo> login(TSP(TSP_Lib_LoginStatus)());
-    ASSERT_NE(login, nullptr);
-    EXPECT_EQ(login->loginStatus, L"LoggingIn");
-    EXPECT_TRUE(TSP(TSP_Lib_CheckTSPIsLoggedIn)());
-    EXPECT_NE(Status(L"x", code), nullptr);
-    EXPECT_EQ(code, kServiceOk);
-}
-
 TEST(TransferServiceTest, DiskTokenValidatesOnlyOnceWrittenToItsFile) {
     ServiceProcess service;
     ASSERT_TRUE(service.ready());

@@ -36,6 +36,8 @@ bool Apply(const std::string& name, const std::string& value, ServiceOptions& o)
         o.version = value;
     } else if (name == "--data-dir") {
         o.dataDir = value;
+    } else if (name == "--request-log") {
+        o.requestLog = value;
     } else if (name == "--fault") {
         const auto rule = ParseFaultRule(value);
         if (!rule) return false;
@@ -48,6 +50,8 @@ bool Apply(const std::string& name, const std::string& value, ServiceOptions& o)
         o.loginAfter = number;
     } else if (name == "--connections" && number >= 1 && number <= 16) {
         o.connections = static_cast<int>(number);
+    } else if (name == "--ready-fd") {
+        o.readyFd = static_cast<int>(number);
     } else if (name == "--slow-ms") {
         o.slowMs = number;
     } else {

@@ -8,6 +8,9 @@
 //   --data-dir DIR           its own files: disk token, default downloads ($XDG_CACHE_HOME/TSP)
 //   --connections N          connections per download when the server accepts ranges (4)
 //   --slow-ms MS             delay of a "slow" reply (2000)
+//   --ready-fd FD            writes "listening PID PPID" to this inherited descriptor once bound,
+//                            for a test whose service the library or the installer starts
+//   --request-log FILE       appends each request's method name, one a line
 //   --fault METHOD=KIND[:N]  test behaviour for METHOD ("*": every method), the first N
 //                            times or always: 902, 905, no-element, http-500, no-reply, slow
 
@@ -27,6 +30,8 @@ struct ServiceOptions {
     std::filesystem::path dataDir;
     int connections = 4;
     long slowMs = 2000;
+    int readyFd = -1;
+    std::filesystem::path requestLog;
     std::vector<FaultRule> faults;
 };
 

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "clock/Clock.h"
 
@@ -50,6 +51,7 @@ void ServiceServer::Run() {
 
 void ServiceServer::Handle(const httplib::Request& request, httplib::Response& response) {
     const std::string method = request.matches[1];
+    LogRequest(method);
     const std::vector<Fault> faults = m_faults.Take(method);
     std::optional<ServiceReply> reply;
     // A forced status stands in for the whole answer, so the request changes nothing.
@@ -79,6 +81,12 @@ void ServiceServer::Handle(const httplib::Request& request, httplib::Response& r
         return;
     }
     response.set_content(body, kXmlType);
+}
+
+void ServiceServer::LogRequest(const std::string& method) {
+    if (m_options.requestLog.empty()) return;
+    std::lock_guard lock(m_logMutex);
+    std::ofstream(m_options.requestLog, std::ios::app) << method << '\n';
 }
 
 }  // namespace vesk::tsp_service

@@ -22,11 +22,13 @@ public:
 
 private:
     void Handle(const httplib::Request& request, httplib::Response& response);
+    void LogRequest(const std::string& method);
 
     const ServiceOptions m_options;
     httplib::Server m_server;
     FaultPlan m_faults;
     RestService m_service;
+    std::mutex m_logMutex;
 };
 
 }  // namespace vesk::tsp_service

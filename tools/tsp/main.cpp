@@ -2,7 +2,11 @@
 // 127.0.0.1:60524, keeps a login state and tokens, downloads packages for real, and ends
 // on "shutdown". It prints "listening" on standard output once the port is bound.
 
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,6 +17,8 @@
 int main(int argc, char** argv) {
     using namespace vesk::tsp_service;
     vesk::clock::InstallClockFromEnvironment();
+    // Whoever started us may stop reading our output once we listen (the installer does).
+    std::signal(SIGPIPE, SIG_IGN);
     std::string error;
     const auto options =
         ParseServiceOptions(std::vector<std::string>(argv + 1, argv + argc), error);
@@ -20,6 +26,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "TSP: %s\n", error.c_str());
         return 2;
     }
+    // The disk token file lives here; the library writes it, so the folder must exist.
+    std::error_code ignored;
+    std::filesystem::create_directories(options->dataDir, ignored);
     ServiceServer server(*options);
     if (!server.Bind()) {
         std::fprintf(stderr, "TSP: cannot listen on %s:%d\n", kServiceHost, kServicePort);
@@ -27,6 +36,14 @@ int main(int argc, char** argv) {
     }
     std::printf("listening on %s:%d\n", kServiceHost, kServicePort);
     std::fflush(stdout);
+    if (options->readyFd >= 0) {
+        // With our id and our parent's, so a test can wait for us, or for the installer
+        // that started us, to end.
+        const std::string ready =
+            "listening " + std::to_string(getpid()) + " " + std::to_string(getppid()) + "\n";
+        static_cast<void>(write(options->readyFd, ready.data(), ready.size()));
+        close(options->readyFd);
+    }
     server.Run();
     return 0;
 }

@@ -1,0 +1,97 @@
+#include "ServiceInstaller.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "HttpGet.h"
+#include "RunProgram.h"
+#include "ServiceRegistration.h"
+#include "fs/Files.h"
+#include "fs/Paths.h"
+#include "process/Launch.h"
+#include "text/Utf.h"
+
+namespace vesk::tsp {
+namespace {
+
+// The maker's download server; the demo and the tests name their own.
+constexpr const wchar_t* kDefaultDownloadServer = L"http://download.tirsa.test";
+constexpr const char* kDownloadServerVariable = "VESK_TSP_DOWNLOAD_SERVER";
+constexpr const wchar_t* kInstallerPath = L"/tirsa/tsp/TSPInst.exe";
+constexpr const wchar_t* kTemporaryFolder = L"Tirsa_Temp/";
+constexpr const wchar_t* kInstallerArguments = L"/S --partner=";
+// A whole installer over a slow line takes longer than any answer of the local service.
+constexpr std::chrono::minutes kDownloadTimeout{10};
+
+std::wstring FileNameOf(const std::wstring& url) {
+    return url.substr(url.rfind(L'/') + 1);
+}
+
+// The installer's file, or nullopt when it could not be written whole.
+std::optional<std::wstring> SaveInstaller(const std::string& body) {
+    const auto folder = InstallerFolder();
+    if (!folder) return std::nullopt;
+    const std::wstring path = *folder + FileNameOf(InstallerUrl());
+    std::ofstream out(fs::NativePath(path), std::ios::binary | std::ios::trunc);
+    out.write(body.data(), static_cast<std::streamsize>(body.size()));
+    if (!out.flush()) return std::nullopt;
+    return path;
+}
+
+bool LargeEnough(const std::wstring& path) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(fs::NativePath(path), error);
+    return !error && size >= kSmallestInstaller;
+}
+
+}  // namespace
+
+std::wstring InstallerUrl() {
+    const char* server = std::getenv(kDownloadServerVariable);
+    const std::wstring base = server && *server ? text::Utf8ToWide(server) : kDefaultDownloadServer;
+    return base + kInstallerPath;
+}
+
+std::optional<std::wstring> InstallerFolder() {
+    const auto local = fs::LocalAppDataFolder();
+    if (!local) return std::nullopt;
+    const std::wstring folder = *local + kTemporaryFolder;
+    if (!fs::CreateFolderTree(folder)) return std::nullopt;
+    fs::SetReadOnly(folder, false);
+    return folder;
+}
+
+ServiceInstaller& ServiceInstaller::Instance() {
+    // Lives until the process ends, so a host thread still running at exit can use it.
+    static ServiceInstaller* const installer = new ServiceInstaller;
+    return *installer;
+}
+
+bool ServiceInstaller::Start(const std::wstring& partner) {
+    std::lock_guard lock(m_mutex);
+    if (m_process || m_state == kInstalled) return true;
+    const std::string body = HttpGet(InstallerUrl(), kDownloadTimeout);
+    if (body.empty()) return false;
+    const auto path = SaveInstaller(body);
+    if (!path || !LargeEnough(*path)) return false;
+    fs::MakeExecutable(*path);
+    m_process = RunProgram(*path, kInstallerArguments + partner);
+    if (!m_process) return false;
+    m_state = kRunning;
+    return true;
+}
+
+ServiceInstaller::State ServiceInstaller::Status() {
+    std::lock_guard lock(m_mutex);
+    if (m_process && process::HasEnded(*m_process)) {
+        m_state = kInstalled;
+        m_process.reset();
+    } else if (m_state != kInstalled) {
+        return m_state;
+    }
+    if (!ReadServiceRegistration().present) m_state = kIdle;
+    return m_state;
+}
+
+}  // namespace vesk::tsp

@@ -1,0 +1,166 @@
+#include "LibraryHarness.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "ChildProcess.h"
+#include "HttpGet.h"
+#include "registry/Registry.h"
+
+namespace vesk::test {
+namespace {
+
+std::string ReadLineFrom(int fd, bool& ended) {
+    std::string line;
+    char c = 0;
+    ssize_t n = 0;
+    while ((n = read(fd, &c, 1)) == 1 && c != '\n') line += c;
+    ended = n <= 0;
+    return line;
+}
+
+void Set(const char* name, const std::filesystem::path& value) {
+    setenv(name, value.c_str(), 1);
+}
+
+}  // namespace
+
+LibraryHarness& LibraryHarness::Instance() {
+    static LibraryHarness* const harness = new LibraryHarness;
+    return *harness;
+}
+
+LibraryHarness::LibraryHarness() : m_requestLog(m_home / "requests.log") {
+    Set("HOME", m_home.path());
+    Set("XDG_CONFIG_HOME", m_home / "config");
+    Set("XDG_CACHE_HOME", m_home / "cache");
+    Set("XDG_DATA_HOME", m_home / "data");
+    // Nothing listens there: an installer download is refused unless a test serves one.
+    setenv("VESK_TSP_DOWNLOAD_SERVER", "http://127.0.0.1:1", 1);
+    // Services started by the library or the installer are adopted here when orphaned.
+    BecomeSubreaper();
+    pipe2(m_clockIn, O_CLOEXEC);
+    pipe2(m_clockOut, O_CLOEXEC);
+    pipe2(m_announce, O_CLOEXEC);
+    fcntl(m_announce[1], F_SETFD, 0);  // handed down to every service
+    const std::string clock =
+        "pipe:" + std::to_string(m_clockOut[0]) + ":" + std::to_string(m_clockIn[1]);
+    setenv("VESK_CLOCK", clock.c_str(), 1);
+    SetServiceOptions("");
+    m_clockThread = std::thread([this] { DriveClock(); });
+    m_announceThread = std::thread([this] { ReadAnnouncements(); });
+    m_clockThread.detach();
+    m_announceThread.detach();
+}
+
+void LibraryHarness::SetServiceOptions(const std::string& extra) {
+    const std::string options = "--ready-fd " + std::to_string(m_announce[1]) + " --request-log " +
+                                m_requestLog.string() + " " + extra;
+    setenv("VESK_TSP_OPTIONS", options.c_str(), 1);
+}
+
+std::vector<std::string> LibraryHarness::TakeRequests() {
+    std::vector<std::string> methods;
+    {
+        std::ifstream in(m_requestLog);
+        for (std::string line; std::getline(in, line);) methods.push_back(line);
+    }
+    std::ofstream(m_requestLog, std::ios::trunc);
+    return methods;
+}
+
+std::vector<long> LibraryHarness::TakeSleeps() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_sleeps, {});
+}
+
+std::size_t LibraryHarness::Announcements() {
+    std::lock_guard lock(m_mutex);
+    return m_announcements.size();
+}
+
+std::string LibraryHarness::WaitForAnnouncement(std::size_t index) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_announcements.size() > index; });
+    return m_announcements[index];
+}
+
+void LibraryHarness::HoldSleepsForNextStart(bool untilParentEnds) {
+    std::lock_guard lock(m_mutex);
+    m_holdUntil = m_announcements.size() + 1;
+    m_holdForParent = untilParentEnds;
+}
+
+void LibraryHarness::StopStartedServices() {
+    tsp::HttpGet(L"http://127.0.0.1:60524/rest/shutdown?format=xml");
+    std::vector<std::string> started;
+    {
+        std::lock_guard lock(m_mutex);
+        started.assign(m_announcements.begin() + static_cast<long>(m_stopped),
+                       m_announcements.end());
+        m_stopped = m_announcements.size();
+    }
+    for (const std::string& line : started) {
+        const pid_t pid = static_cast<pid_t>(std::atol(line.c_str() + line.find(' ') + 1));
+        int status = 0;
+        while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+}
+
+void LibraryHarness::ForgetInstallation() {
+    registry::DeleteKey(L"Software\\Tirsa Networks");
+    std::error_code ignored;
+    std::filesystem::remove_all(m_home / "cache" / "Tirsa_Temp", ignored);
+    std::filesystem::remove_all(m_home / "data", ignored);
+}
+
+void LibraryHarness::DriveClock() {
+    for (;;) {
+        bool ended = false;
+        const std::string line = ReadLineFrom(m_clockIn[0], ended);
+        if (ended) return;
+        {
+            std::lock_guard lock(m_mutex);
+            m_sleeps.push_back(std::atol(line.c_str() + line.find(' ') + 1));
+        }
+        AwaitHold();
+        const char go = 1;
+        static_cast<void>(write(m_clockOut[1], &go, 1));
+    }
+}
+
+void LibraryHarness::AwaitHold() {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_announcements.size() >= m_holdUntil; });
+    if (!m_holdForParent) return;
+    m_holdForParent = false;
+    // "listening PID PPID": the parent ended, not yet reaped, so its owner still sees it.
+    std::istringstream words(m_announcements[m_holdUntil - 1]);
+    std::string word;
+    pid_t pid = 0, parent = 0;
+    words >> word >> pid >> parent;
+    lock.unlock();
+    siginfo_t info{};
+    while (parent > 0 && waitid(P_PID, static_cast<id_t>(parent), &info, WEXITED | WNOWAIT) < 0 &&
+           errno == EINTR) {
+    }
+}
+
+void LibraryHarness::ReadAnnouncements() {
+    for (;;) {
+        bool ended = false;
+        const std::string line = ReadLineFrom(m_announce[0], ended);
+        if (ended) return;
+        std::lock_guard lock(m_mutex);
+        m_announcements.push_back(line);
+        m_changed.notify_all();
+    }
+}
+
+}  // namespace vesk::test
