@@ -104,6 +104,76 @@ struct LoginInfo {
     std::int32_t subscriptionLevel = 0;
 };
 
+// Fixed-size records of the plain exports (TSP_LibC_*): every text a NUL-terminated array of
+// 512 characters (longer texts are cut to 511), fields naturally aligned.
+inline constexpr int kPlainTextLength = 512;
+inline constexpr int kPlainListLength = 16;
+
+struct ServiceStatusC {
+    std::int32_t statusId;
+    wchar_t statusLink[kPlainTextLength];
+    wchar_t statusStr[kPlainTextLength];
+};
+
+struct TransferStatusC {
+    std::int32_t statusId;
+    wchar_t statusLink[kPlainTextLength];
+    wchar_t statusStr[kPlainTextLength];
+    wchar_t torrentId[kPlainTextLength];
+    wchar_t type[kPlainTextLength];
+    std::int64_t bytesDownloaded;
+    std::int64_t torrentSize;
+    std::int32_t bitRate;
+    std::int64_t bytesFromCDN;
+    std::int64_t bytesFromSPs;
+    std::int64_t bytesFromPeers;
+    std::int64_t reserved;
+};
+
+// The first 16 transfers of a status list.
+struct TransferStatusListC {
+    std::int32_t count;
+    TransferStatusC items[kPlainListLength];
+};
+
+// A package's description without its file list.
+struct TransferInfoC {
+    wchar_t packageId[kPlainTextLength];
+    wchar_t key[kPlainTextLength];
+    wchar_t description[kPlainTextLength];
+    wchar_t packageURL[kPlainTextLength];
+    wchar_t packager[kPlainTextLength];
+    wchar_t creationDate[kPlainTextLength];
+    std::int64_t packageSize;
+    bool sequential;
+    std::int32_t targetRate;
+    std::int32_t idleRate;
+    bool httpEncrypted;
+    bool leaveEncrypted;
+    bool noP2PPermitted;
+    std::int32_t downloadToExpire;
+    std::int32_t playToExpire;
+};
+
+struct VersionInfoC {
+    wchar_t buildId[kPlainTextLength];
+    wchar_t version[kPlainTextLength];
+    std::int32_t upgradeAvailable;  // 0 or 1
+    wchar_t exclusivity[kPlainTextLength];
+};
+
+struct TokenInfoC {
+    wchar_t diskToken[kPlainTextLength];
+    wchar_t netToken[kPlainTextLength];
+    wchar_t filePath[kPlainTextLength];
+    std::int32_t validated;  // 0 or 1
+};
+
+struct LoginInfoC {
+    wchar_t loginStatus[kPlainTextLength];
+    std::int32_t subscriptionLevel;
+};
+
 #if defined(__clang__)
 #pragma clang diagnostic push
 // The typed exports pass standard library types under unmangled names on purpose.
@@ -156,6 +226,49 @@ TSP_LIB_API ServiceStatus* TSP_Lib_UpdateTransfer(int* result, const std::wstrin
                                                   bool setP2P);
 TSP_LIB_API ServiceStatus* TSP_Lib_UpdateListTransfer(int* result, const std::wstring& torrentIds,
                                                       bool setP2P);
+
+// The plain family: the typed operations for hosts that share neither the string class nor
+// the heap with the library. Each export that returns a record copies it into a static area
+// of its own and returns that; the next call of the same export overwrites it, so the family
+// is for one thread at a time. A failed call returns null and leaves its area as it was. A
+// null text argument returns null (or 0, or the empty text) without asking the service,
+// with code 2 where there is a result code. There is no plain file list.
+TSP_LIB_API int TSP_LibC_CheckIsTSPPresent(wchar_t** version, wchar_t** folder);
+TSP_LIB_API int TSP_LibC_InstallTSP(const wchar_t* partner);
+TSP_LIB_API int TSP_LibC_LaunchTSPApplication(const wchar_t* folder);
+TSP_LIB_API int TSP_LibC_CheckTSPIsLoggedIn();
+TSP_LIB_API int TSP_LibC_StartTSP(int* result, const wchar_t* partner);
+TSP_LIB_API int TSP_LibC_CheckAndReStartTSP(int* result);
+TSP_LIB_API void TSP_LibC_SetMinimumRequiredVersion(const wchar_t* version);
+TSP_LIB_API const wchar_t* TSP_LibC_GetMinimumRequiredVersion();
+TSP_LIB_API void TSP_LibC_SetTSPPort(int port);  // the same entry as TSP_Lib_SetTSPPort
+TSP_LIB_API int TSP_LibC_GetTSPPort();           // the same entry as TSP_Lib_GetTSPPort
+TSP_LIB_API VersionInfoC* TSP_LibC_Version();
+// Never null: the empty text when no value was read.
+TSP_LIB_API const wchar_t* TSP_LibC_GetKeyValue(const wchar_t* category, const wchar_t* key);
+TSP_LIB_API ServiceStatusC* TSP_LibC_SetKeyValue(const wchar_t* category, const wchar_t* key,
+                                                 const wchar_t* value);
+TSP_LIB_API TokenInfoC* TSP_LibC_GetToken(const wchar_t* unused);
+TSP_LIB_API TokenInfoC* TSP_LibC_ValidateDiskToken(const wchar_t* netToken);
+TSP_LIB_API LoginInfoC* TSP_LibC_LoginStatus();
+TSP_LIB_API ServiceStatusC* TSP_LibC_ShutDown();
+TSP_LIB_API ServiceStatusC* TSP_LibC_Upgrade();
+TSP_LIB_API TransferStatusC* TSP_LibC_StartTransfer(int* result, const wchar_t* packageUrl,
+                                                    const wchar_t* destDir, int setP2P);
+TSP_LIB_API TransferStatusC* TSP_LibC_StatusTransfer(int* result, const wchar_t* torrentId);
+TSP_LIB_API TransferStatusListC* TSP_LibC_StatusListTransfer(int* result,
+                                                             const wchar_t* torrentIds);
+TSP_LIB_API TransferInfoC* TSP_LibC_InfoTransfer(int* result, const wchar_t* torrentId);
+TSP_LIB_API TransferStatusC* TSP_LibC_PauseTransfer(int* result, const wchar_t* torrentId);
+TSP_LIB_API TransferStatusC* TSP_LibC_ResumeTransfer(int* result, const wchar_t* torrentId);
+TSP_LIB_API ServiceStatusC* TSP_LibC_CancelTransfer(int* result, const wchar_t* torrentId,
+                                                    int deleteFiles);
+TSP_LIB_API ServiceStatusC* TSP_LibC_OpenTransfer(int* result, const wchar_t* torrentId,
+                                                  int sendToken);
+TSP_LIB_API ServiceStatusC* TSP_LibC_UpdateTransfer(int* result, const wchar_t* torrentId,
+                                                    int setP2P);
+TSP_LIB_API ServiceStatusC* TSP_LibC_UpdateListTransfer(int* result, const wchar_t* torrentIds,
+                                                        int setP2P);
 
 #if defined(__clang__)
 #pragma clang diagnostic pop

@@ -122,6 +122,10 @@ TSP_LIB_API int TSP_Lib_GetTSPPort() {
     return StoredServicePort();
 }
 
+// The plain twins of the port exports are the same entry points.
+TSP_LIB_API void TSP_LibC_SetTSPPort(int port) __attribute__((alias("TSP_Lib_SetTSPPort")));
+TSP_LIB_API int TSP_LibC_GetTSPPort() __attribute__((alias("TSP_Lib_GetTSPPort")));
+
 TSP_LIB_API TokenInfo* TSP_Lib_GetToken() {
     return RecordOf([] { return RequestToken(); });
 }
