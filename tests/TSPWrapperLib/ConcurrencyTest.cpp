@@ -6,10 +6,10 @@
 #include <thread>
 #include <vector>
 
-#include "PackageServer.h"
 #include "ServiceLibrary.h"
 #include "ServiceProcess.h"
 #include "TempDir.h"
+#include "TestHttpServer.h"
 
 namespace {
 
@@ -22,8 +22,9 @@ std::wstring Wide(const std::string& text) {
 TEST(ConcurrencyTest, TransfersFromEightThreadsWithTokensInPlay) {
     constexpr int kThreads = 8;
     constexpr int kRounds = 15;
-    vesk::test::PackageServer server;
-    for (int t = 0; t < kThreads; ++t) server.Add("/p" + std::to_string(t) + ".zip", "package");
+    vesk::test::TestHttpServer server;
+    for (int t = 0; t < kThreads; ++t)
+        server.Serve("/p" + std::to_string(t) + ".zip", {.body = "package", .acceptRanges = true});
     vesk::test::ServiceProcess service(
         {"--fault", "transfer.start=902:6", "--fault", "transfer.open=902:6"});
     ASSERT_TRUE(service.ready());

@@ -6,16 +6,16 @@
 #include <vector>
 
 #include "LibraryHarness.h"
-#include "PackageServer.h"
 #include "ServiceLibrary.h"
 #include "ServiceProcess.h"
 #include "TempDir.h"
+#include "TestHttpServer.h"
 
 namespace {
 
 using vesk::test::LibraryHarness;
-using vesk::test::PackageServer;
 using vesk::test::ServiceProcess;
+using vesk::test::TestHttpServer;
 
 // Hosts in other languages lay the records out from the field list: natural alignment.
 static_assert(offsetof(ServiceStatusC, statusLink) == 4);
@@ -33,7 +33,9 @@ std::wstring Wide(const std::string& text) {
 
 class PlainExportsTest : public ::testing::Test {
 protected:
-    PlainExportsTest() { m_server.Add("/p.zip", std::string(4096, 'v')); }
+    PlainExportsTest() {
+        m_server.Serve("/p.zip", {.body = std::string(4096, 'v'), .acceptRanges = true});
+    }
 
     // A transfer the service knows; its torrent id.
     std::wstring Start(const std::string& path = "/p.zip") {
@@ -45,7 +47,7 @@ protected:
         return started ? started->torrentId : L"";
     }
 
-    PackageServer m_server;
+    TestHttpServer m_server;
     vesk::test::TempDir m_dest;
 };
 
@@ -56,7 +58,7 @@ TEST_F(PlainExportsTest, ListKeepsTheFirstSixteenTransfers) {
     std::vector<std::wstring> started;
     for (int i = 0; i < 20; ++i) {
         const std::string path = "/p" + std::to_string(i) + ".zip";
-        m_server.Add(path, "package");
+        m_server.Serve(path, {.body = "package", .acceptRanges = true});
         started.push_back(Start(path));
         ids += (i ? L"," : L"") + started.back();
     }
@@ -70,7 +72,7 @@ TEST_F(PlainExportsTest, ListKeepsTheFirstSixteenTransfers) {
 
 TEST_F(PlainExportsTest, LongTextIsCutTo511Characters) {
     const std::string path = "/" + std::string(600, 'a') + ".zip";
-    m_server.Add(path, "short");
+    m_server.Serve(path, {.body = "short", .acceptRanges = true});
     ServiceProcess service;
     ASSERT_TRUE(service.ready());
     const std::wstring id = Start(path);

@@ -8,16 +8,26 @@
 #include <random>
 
 #include "HttpGet.h"
-#include "PackageServer.h"
 #include "ServiceLibrary.h"
 #include "ServiceProcess.h"
 #include "TempDir.h"
+#include "TestHttpServer.h"
 
 namespace {
 
-using vesk::test::PackageServer;
 using vesk::test::ServiceProcess;
 using vesk::test::TempDir;
+using vesk::test::TestHttpServer;
+
+// The Range header of every request so far ("" when it had none), in arrival order.
+std::vector<std::string> RangeHeaders(const TestHttpServer& server) {
+    std::vector<std::string> ranges;
+    for (const auto& request : server.Requests()) {
+        const auto range = request.headers.find("range");
+        ranges.push_back(range == request.headers.end() ? "" : range->second);
+    }
+    return ranges;
+}
 
 std::unique_ptr<TransferStatus> Status(const std::wstring& id, int& code) {
     return std::unique_ptr<TransferStatus>(TSP(TSP_Lib_StatusTransfer)(&code, id));
@@ -124,9 +134,9 @@ TEST(TransferServiceTest, HungServiceCountsAsNoReplyAfterTheTimeOut) {
 }
 
 TEST(TransferServiceTest, PackageArrivesWholeOverSeveralConnections) {
-    PackageServer server;
+    TestHttpServer server;
     const std::string bytes = RandomBytes(3 * 1024 * 1024 + 123);
-    server.Add("/packages/vesk 1.2.zip", bytes);
+    server.Serve("/packages/vesk%201.2.zip", {.body = bytes, .acceptRanges = true});
     ServiceProcess service({"--connections", "4"});
     ASSERT_TRUE(service.ready());
     TempDir dest;
@@ -147,7 +157,7 @@ TEST(TransferServiceTest, PackageArrivesWholeOverSeveralConnections) {
     EXPECT_TRUE(vesk::test::ReadFileBytes(dest / "tmp" / "vesk 1.2.zip") == bytes);
 
     int parts = 0;
-    for (const std::string& range : server.RangeHeaders())
+    for (const std::string& range : RangeHeaders(server))
         parts += !range.empty() && range != "bytes=0-0";
     EXPECT_EQ(parts, 4);
 
@@ -166,10 +176,9 @@ TEST(TransferServiceTest, PackageArrivesWholeOverSeveralConnections) {
 }
 
 TEST(TransferServiceTest, PausedTransferResumesWhereItStopped) {
-    PackageServer server;
+    TestHttpServer server;
     const std::string bytes = RandomBytes(2 * 1024 * 1024);
-    server.Add("/p.zip", bytes);
-    server.HoldAt(bytes.size() / 2);
+    server.Serve("/p.zip", {.body = bytes, .holdAt = bytes.size() / 2, .acceptRanges = true});
     ServiceProcess service({"--connections", "1"});
     ASSERT_TRUE(service.ready());
     TempDir dest;
@@ -199,15 +208,15 @@ TEST(TransferServiceTest, PausedTransferResumesWhereItStopped) {
     ASSERT_NE(done, nullptr);
     EXPECT_EQ(done->statusId, 206);
     EXPECT_TRUE(vesk::test::ReadFileBytes(dest / "p.zip") == bytes);
-    const std::string last = server.RangeHeaders().back();
+    const std::string last = RangeHeaders(server).back();
     ASSERT_TRUE(last.starts_with("bytes=")) << last;
     EXPECT_EQ(std::stoll(last.substr(6)), half) << last;
 }
 
 TEST(TransferServiceTest, ServerWithoutRangesIsFetchedWhole) {
-    PackageServer server(PackageServer::Ranges::kRefused);
+    TestHttpServer server;
     const std::string bytes = RandomBytes(1024 * 1024 + 7);
-    server.Add("/p.zip", bytes);
+    server.Serve("/p.zip", {.body = bytes});
     ServiceProcess service;
     ASSERT_TRUE(service.ready());
     TempDir dest;
@@ -221,15 +230,14 @@ TEST(TransferServiceTest, ServerWithoutRangesIsFetchedWhole) {
     EXPECT_EQ(done->statusId, 206);
     EXPECT_EQ(done->torrentSize, static_cast<std::int64_t>(bytes.size()));
     EXPECT_TRUE(vesk::test::ReadFileBytes(dest / "p.zip") == bytes);
-    for (const std::string& range : server.RangeHeaders())
+    for (const std::string& range : RangeHeaders(server))
         EXPECT_TRUE(range.empty() || range == "bytes=0-0") << range;
 }
 
 TEST(TransferServiceTest, CancelWithDeleteRemovesThePartialPackage) {
-    PackageServer server;
+    TestHttpServer server;
     const std::string bytes = RandomBytes(1024 * 1024);
-    server.Add("/p.zip", bytes);
-    server.HoldAt(bytes.size() / 2);
+    server.Serve("/p.zip", {.body = bytes, .holdAt = bytes.size() / 2, .acceptRanges = true});
     ServiceProcess service;
     ASSERT_TRUE(service.ready());
     TempDir dest;
