@@ -1,12 +1,11 @@
 #include "LibLog.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
 
+#include "fs/Paths.h"
 #include "text/Utf.h"
 
 namespace vesk::tsp {
@@ -14,14 +13,8 @@ namespace {
 
 constexpr const char* kLogFileName = "Tirsa_TSP_Temp.log";
 
-std::string ExecutablePath() {
-    char buffer[4096];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
-    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
-}
-
 const std::string& LogPath() {
-    static const std::string path = LibLogPathFor(ExecutablePath());
+    static const std::string path = LibLogPathFor(fs::NativePath(fs::ExecutablePath()));
     return path;
 }
 
