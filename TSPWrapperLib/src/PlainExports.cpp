@@ -84,7 +84,10 @@ TSP_LIB_API int TSP_LibC_CheckTSPIsLoggedIn() {
 }
 
 TSP_LIB_API int TSP_LibC_StartTSP(int* result, const wchar_t* partner) {
-    if (!Given({partner})) return Refused<int>(result) != nullptr;
+    if (!Given({partner})) {
+        Refused<int>(result);
+        return 0;
+    }
     return GuardedFlag([&] { return TSP_Lib_StartTSP(result, partner); });
 }
 
@@ -93,7 +96,11 @@ TSP_LIB_API int TSP_LibC_CheckAndReStartTSP(int* result) {
 }
 
 TSP_LIB_API void TSP_LibC_SetMinimumRequiredVersion(const wchar_t* version) {
-    if (Given({version})) TSP_Lib_SetMinimumRequiredVersion(version);
+    if (!Given({version})) return;
+    try {
+        TSP_Lib_SetMinimumRequiredVersion(version);  // the text is copied before the call
+    } catch (...) {
+    }
 }
 
 TSP_LIB_API const wchar_t* TSP_LibC_GetMinimumRequiredVersion() {

@@ -2,13 +2,13 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "HttpGet.h"
 #include "RunProgram.h"
 #include "ServiceRegistration.h"
 #include "fs/Files.h"
 #include "fs/Paths.h"
+#include "fs/WholeFile.h"
 #include "process/Launch.h"
 #include "text/Utf.h"
 
@@ -33,9 +33,8 @@ std::optional<std::wstring> SaveInstaller(const std::string& body) {
     const auto folder = InstallerFolder();
     if (!folder) return std::nullopt;
     const std::wstring path = *folder + FileNameOf(InstallerUrl());
-    std::ofstream out(fs::NativePath(path), std::ios::binary | std::ios::trunc);
-    out.write(body.data(), static_cast<std::streamsize>(body.size()));
-    if (!out.flush()) return std::nullopt;
+    // Beside and renamed over: a copy from an earlier attempt may still be running.
+    if (!fs::WriteWholeFile(path, body, /*executable=*/true)) return std::nullopt;
     return path;
 }
 

@@ -21,8 +21,7 @@ bool ServiceAnswers() {
 }
 
 // The registered service, launched unless it is older than the minimum: code 0, 5, 7 or 8.
-int LaunchRegistered() {
-    const ServiceRegistration registration = ReadServiceRegistration();
+int LaunchRegistered(const ServiceRegistration& registration) {
     if (!registration.present) return kServiceNotInstalled;
     if (IsServiceTooOld(registration.version, MinimumRequiredVersion())) return kServiceTooOld;
     return LaunchService(registration.folder) ? kServiceOk : kServiceLaunchFailed;
@@ -33,9 +32,12 @@ StartResult Finished(int code) {
 }
 
 StartResult StartServiceLogged(const std::wstring& partner) {
+    // Read once: a registration that vanished since would otherwise give a code this call
+    // never reports.
     const ServiceRegistration registration = ReadServiceRegistration();
     if (registration.present) {
-        if (const int code = LaunchRegistered(); code != kServiceOk) return Finished(code);
+        if (const int code = LaunchRegistered(registration); code != kServiceOk)
+            return Finished(code);
     } else if (!InstallService(partner)) {
         return Finished(kServiceInstallFailed);
     }
@@ -71,7 +73,9 @@ bool InstallService(const std::wstring& partner) {
     return state == ServiceInstaller::kInstalled;
 }
 
+// An empty folder names no program: "TSP.exe" alone would be looked for beside the host.
 bool LaunchService(const std::wstring& folder) {
+    if (folder.empty()) return false;
     return RunProgram(ServiceProgramIn(folder), L"").has_value();
 }
 
@@ -84,7 +88,8 @@ StartResult StartService(const std::wstring& partner) {
 
 StartResult RestartService() {
     if (ServiceAnswers()) RequestShutdown();
-    if (const int code = LaunchRegistered(); code != kServiceOk) return Finished(code);
+    if (const int code = LaunchRegistered(ReadServiceRegistration()); code != kServiceOk)
+        return Finished(code);
     LibSleep(kPollPeriod);
     return Finished(WaitForLogin() == kServiceLoggedIn ? kServiceOk : kServiceLoginTimedOut);
 }

@@ -14,7 +14,9 @@ ServiceRegistration ReadServiceRegistration() {
     const auto folder = key->String(kFolderValue);
     if (!folder) return registration;
     registration.folder = *folder;
-    registration.present = fs::GetAttributes(ServiceProgramIn(*folder)).has_value();
+    // An empty folder would name "TSP.exe" in whatever the current folder is.
+    registration.present =
+        !folder->empty() && fs::GetAttributes(ServiceProgramIn(*folder)).has_value();
     return registration;
 }
 

@@ -10,6 +10,7 @@
 
 #include "fs/Files.h"
 #include "fs/Paths.h"
+#include "fs/WholeFile.h"
 #include "registry/HiveText.h"
 #include "text/Case.h"
 
@@ -51,15 +52,9 @@ private:
     int m_fd;
 };
 
-bool ReplaceHive(const std::string& path, const Hive& hive) {
-    const std::string next = path + ".new";
-    {
-        std::ofstream out(next, std::ios::binary | std::ios::trunc);
-        const std::string bytes = RenderHive(hive);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!out.flush()) return false;
-    }
-    return std::rename(next.c_str(), path.c_str()) == 0;
+bool ReplaceHive(const std::wstring& path, const Hive& hive) {
+    return fs::WriteWholeFile(path, RenderHive(hive), false,
+                              fs::ReplacementFile::Durability::Durable);
 }
 
 // Runs change on the hive under the lock and writes the hive back when change says so.
@@ -72,7 +67,7 @@ bool ChangeHive(const std::function<bool(Hive&)>& change) {
     HiveLock lock(path);
     if (!lock.held()) return false;
     Hive content = ReadHive(path);
-    return change(content) && ReplaceHive(path, content);
+    return change(content) && ReplaceHive(*hive, content);
 }
 
 bool HasLineBreak(std::wstring_view text) {

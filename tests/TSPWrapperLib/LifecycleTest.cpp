@@ -138,7 +138,9 @@ TEST_F(LifecycleTest, RunningServiceIsShutDownAndStartedAgain) {
     EXPECT_EQ(running.Wait(), 0);
     const auto requests = m_harness.TakeRequests();
     EXPECT_NE(std::find(requests.begin(), requests.end(), "shutdown"), requests.end());
-    EXPECT_EQ(m_harness.TakeSleeps().front(), 5000);
+    const auto sleeps = m_harness.TakeSleeps();
+    ASSERT_FALSE(sleeps.empty());
+    EXPECT_EQ(sleeps.front(), 5000);
 }
 
 // A service that stops answering is replaced by the registered one, and the call goes on.

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <filesystem>
+
+#include "ServiceLifecycle.h"
 #include "ServiceRegistration.h"
 #include "TempDir.h"
 #include "registry/Registry.h"
@@ -50,6 +53,17 @@ TEST_F(ServiceRegistrationTest, MissingVersionLeavesItEmpty) {
     const auto found = ReadServiceRegistration();
     EXPECT_TRUE(found.present);
     EXPECT_EQ(found.version, L"");
+}
+
+// An empty folder must not find a TSP.exe in whatever folder we happen to be in.
+TEST_F(ServiceRegistrationTest, EmptyFolderIsNoInstallation) {
+    vesk::test::WriteFileBytes(m_install / "TSP.exe", "");
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(m_install.path());
+    Register(vesk::tsp::kFolderValue, L"");
+    EXPECT_FALSE(ReadServiceRegistration().present);
+    EXPECT_FALSE(vesk::tsp::LaunchService(L""));
+    std::filesystem::current_path(previous);
 }
 
 }  // namespace
