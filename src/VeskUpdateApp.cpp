@@ -31,8 +31,7 @@ CVeskUpdateApp::CVeskUpdateApp(std::vector<std::wstring> arguments) {
 }
 
 bool CVeskUpdateApp::InitInstance() {
-    std::wstring key = vesk::fs::ExecutablePath();
-    if (!m_instanceGuard.TryAcquire(key.empty() ? L"VeskUpdate" : key)) return false;
+    if (!m_instanceGuard.TryAcquire(vesk::fs::ExecutablePath())) return false;
     if (!PrepareUserFolder()) return false;
     PrepareProgramFolder();
     OpenUpdateLog(TheUpdateSettings().programFolder.c_str(), kUpdateLogFile, L"w+");

@@ -1,10 +1,10 @@
 #pragma once
-// The shared instance counter: one lock file per key (the executable's path), held while
-// the process lives. A second holder is turned away while any holder runs; the system
-// drops the lock when a holder ends, also when it crashes, so a new copy may then start.
-// Child processes do not inherit it.
+// The shared instance counter, stood in for by a lock on the program's own file: every copy
+// started from that file takes it, so a second copy is turned away while any copy runs. The
+// system drops the lock when a holder ends, also when it crashes, so a new copy may then
+// start. Nothing is left on disk that could block a later start, and child processes do not
+// inherit the lock.
 
-#include <string>
 #include <string_view>
 
 namespace vesk::process {
@@ -18,14 +18,11 @@ public:
     InstanceGuard& operator=(const InstanceGuard&) = delete;
     ~InstanceGuard();
 
-    // False when another copy holds the key (or the lock file cannot be made). A key held
-    // before is released first.
-    bool TryAcquire(std::wstring_view key);
+    // Locks the file (the running program's path). False when another copy holds it or the
+    // file cannot be opened. A file held before is released first.
+    bool TryAcquire(std::wstring_view file);
     bool IsHeld() const { return m_fd >= 0; }
     void Release();
-
-    // The lock file that stands for a key; every copy of the program must agree on it.
-    static std::string LockFilePath(std::wstring_view key);
 
 private:
     int m_fd = -1;

@@ -1,7 +1,5 @@
 #include "Installation.h"
 
-#include <system_error>
-
 namespace vesk::test {
 
 Installation::Installation() : m_root(m_dir.path()) {
@@ -10,10 +8,9 @@ Installation::Installation() : m_root(m_dir.path()) {
     AddProgram(VESK_UPDATE_PROGRAM, "VeskUpdate");
 }
 
+// A copy, not a link: copies of one program file share its instance lock.
 void Installation::AddProgram(const std::filesystem::path& built, const std::string& name) {
-    std::error_code ec;
-    std::filesystem::create_hard_link(built, programFolder() / name, ec);
-    if (ec) std::filesystem::copy_file(built, programFolder() / name);
+    std::filesystem::copy_file(built, programFolder() / name);
 }
 
 void Installation::AddFile(const std::string& name, std::string_view bytes) {

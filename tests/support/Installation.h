@@ -24,7 +24,7 @@ public:
     }
     std::filesystem::path log() const { return programFolder() / "VESKUpdateLog.txt"; }
 
-    // Places a copy of a built program (hard link when possible) under the given name.
+    // Places a copy of a built program under the given name.
     void AddProgram(const std::filesystem::path& built, const std::string& name);
     void AddFile(const std::string& name, std::string_view bytes);
     void AddDemoStringTable();

@@ -8,32 +8,22 @@
 #include <string>
 
 #include "CatChild.h"
+#include "TempDir.h"
 #include "process/InstanceGuard.h"
 
 using vesk::process::InstanceGuard;
 
 namespace {
 
-// A key no other test run shares, and the lock file removed afterwards.
+// A program file of the test's own, which the guards lock.
 class InstanceGuardTest : public testing::Test {
 protected:
-    void SetUp() override {
-        const char* test = testing::UnitTest::GetInstance()->current_test_info()->name();
-        m_key = L"/opt/vesk-test/" + std::to_wstring(getpid()) + L"/" +
-                std::wstring(test, test + std::strlen(test));
-    }
-    void TearDown() override { unlink(InstanceGuard::LockFilePath(m_key).c_str()); }
-    std::wstring m_key;
+    void SetUp() override { vesk::test::WriteFileBytes(m_dir / "VeskUpdate", "program"); }
+    vesk::test::TempDir m_dir;
+    std::wstring m_key = m_dir.wide() + L"VeskUpdate";
 };
 
 }  // namespace
-
-TEST(InstanceGuardPath, IsTheHashOfTheKeysUtf8Bytes) {
-    EXPECT_EQ(InstanceGuard::LockFilePath(L""), "/tmp/vesk-instance-cbf29ce484222325.lock");
-    EXPECT_EQ(InstanceGuard::LockFilePath(L"a"), "/tmp/vesk-instance-af63dc4c8601ec8c.lock");
-    EXPECT_EQ(InstanceGuard::LockFilePath(L"foobar"), "/tmp/vesk-instance-85944171f73967e8.lock");
-    EXPECT_EQ(InstanceGuard::LockFilePath(L"ü"), "/tmp/vesk-instance-0ac20a07b71807ea.lock");
-}
 
 TEST_F(InstanceGuardTest, SecondHolderIsTurnedAwayUntilTheFirstLetsGo) {
     InstanceGuard first, second;
@@ -41,8 +31,8 @@ TEST_F(InstanceGuardTest, SecondHolderIsTurnedAwayUntilTheFirstLetsGo) {
     EXPECT_TRUE(first.IsHeld());
     EXPECT_FALSE(second.TryAcquire(m_key));
     EXPECT_FALSE(second.IsHeld());
-    EXPECT_TRUE(second.TryAcquire(m_key + L"-other"));
-    unlink(InstanceGuard::LockFilePath(m_key + L"-other").c_str());
+    vesk::test::WriteFileBytes(m_dir / "Other", "another program");
+    EXPECT_TRUE(second.TryAcquire(m_dir.wide() + L"Other"));
 
     InstanceGuard moved(std::move(first));
     EXPECT_FALSE(first.IsHeld());
@@ -51,23 +41,11 @@ TEST_F(InstanceGuardTest, SecondHolderIsTurnedAwayUntilTheFirstLetsGo) {
     EXPECT_TRUE(second.TryAcquire(m_key));
 }
 
-TEST_F(InstanceGuardTest, LockFileIsOpenToEveryUser) {
-    const mode_t old = umask(077);
+TEST_F(InstanceGuardTest, NothingToLockIsNoGuard) {
     InstanceGuard guard;
-    const bool held = guard.TryAcquire(m_key);
-    umask(old);
-    ASSERT_TRUE(held);
-    struct stat info {};
-    ASSERT_EQ(lstat(InstanceGuard::LockFilePath(m_key).c_str(), &info), 0);
-    EXPECT_TRUE(S_ISREG(info.st_mode));
-    EXPECT_EQ(info.st_mode & 0777, 0666u);
-}
-
-TEST_F(InstanceGuardTest, PlantedLinkIsNotFollowed) {
-    const std::string path = InstanceGuard::LockFilePath(m_key);
-    ASSERT_EQ(symlink("/dev/null", path.c_str()), 0);
-    InstanceGuard guard;
-    EXPECT_FALSE(guard.TryAcquire(m_key));
+    EXPECT_FALSE(guard.TryAcquire(m_dir.wide() + L"absent"));
+    EXPECT_FALSE(guard.TryAcquire(L""));
+    EXPECT_FALSE(guard.IsHeld());
 }
 
 TEST_F(InstanceGuardTest, KilledHolderReleasesTheLock) {
