@@ -1,5 +1,6 @@
 #include "INetDownLoad.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "fs/Files.h"
@@ -26,8 +27,10 @@ public:
         vesk::fs::SetReadOnly(m_path, false);
         vesk::fs::DeleteFile(m_path);
         using vesk::fs::ExclusiveFile;
+        // A file that could not be deleted is still created anew: emptied once it is ours.
         return ExclusiveFile::Open(m_path, ExclusiveFile::Access::ReadWrite,
-                                   /*createIfAbsent=*/true, m_file) == ExclusiveFile::Result::Ok;
+                                   /*createIfAbsent=*/true, m_file) == ExclusiveFile::Result::Ok &&
+               m_file.Truncate();
     }
     bool Write(const char* data, size_t size) { return m_file.Write(data, size); }
     std::int64_t Size() { return static_cast<std::int64_t>(m_file.Size().value_or(0)); }

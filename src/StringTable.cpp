@@ -6,12 +6,15 @@
 
 bool CStringTable::Load(std::wstring_view path, int column) {
     if (path.empty()) return false;
-    vesk::fs::ExclusiveFile file;
+    using vesk::fs::ExclusiveFile;
+    ExclusiveFile file;
     // The client shares the file; like it, we hold it unshared while reading, and an absent
-    // table is created empty.
-    const auto opened = vesk::fs::ExclusiveFile::Open(path, vesk::fs::ExclusiveFile::Access::Read,
-                                                      /*createIfAbsent=*/true, file);
-    if (opened != vesk::fs::ExclusiveFile::Result::Ok) return false;
+    // table is created empty. A table we may not write is still read, shared with readers.
+    auto opened = ExclusiveFile::Open(path, ExclusiveFile::Access::ReadWrite,
+                                      /*createIfAbsent=*/true, file);
+    if (opened == ExclusiveFile::Result::Failed)
+        opened = ExclusiveFile::Open(path, ExclusiveFile::Access::Read, false, file);
+    if (opened != ExclusiveFile::Result::Ok) return false;
     const auto bytes = file.ReadAll();
     if (!bytes) return false;
     Parse(*bytes, column);

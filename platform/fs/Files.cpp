@@ -162,6 +162,10 @@ std::optional<std::string> ExclusiveFile::ReadAll() {
     }
 }
 
+bool ExclusiveFile::Truncate() {
+    return m_fd >= 0 && ftruncate(m_fd, 0) == 0 && lseek(m_fd, 0, SEEK_SET) == 0;
+}
+
 bool ExclusiveFile::Write(const char* data, std::size_t size) {
     if (m_fd < 0) return false;
     while (size > 0) {

@@ -61,6 +61,8 @@ public:
     bool IsOpen() const { return m_fd >= 0; }
     // The whole content from the start; nullopt on a read error.
     std::optional<std::string> ReadAll();
+    // Empties the file and moves to its start, as creating it anew would.
+    bool Truncate();
     // Writes at the current position; false unless every byte was written.
     bool Write(const char* data, std::size_t size);
     // The file's size now; nullopt when it cannot be read.

@@ -1,6 +1,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -112,6 +114,33 @@ TEST_F(DownLoadTest, CreatesMissingFoldersAndReplacesAReadOnlyFile) {
     std::filesystem::permissions(m_dir / "ro.bin", std::filesystem::perms::owner_read);
     EXPECT_EQ(Fetch("/p.zip", "ro.bin"), kDownLoadOk);
     EXPECT_EQ(ReadFileBytes(m_dir / "ro.bin"), "new");
+}
+
+// A file the user may write but, in a folder he may not change, not delete: the new body
+// must still replace the old one whole. Run as an unprivileged user in a child process.
+TEST_F(DownLoadTest, TargetIsCreatedAnewEvenWhenItCannotBeDeleted) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    constexpr uid_t kNobody = 65534;
+    std::filesystem::create_directory(m_dir / "locked");
+    vesk::test::WriteFileBytes(m_dir / "locked/file.bin", std::string(100, 'o'));
+    ASSERT_EQ(chown((m_dir / "locked/file.bin").c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(chmod((m_dir / "locked").c_str(), 0755), 0);
+    ASSERT_EQ(chmod(m_dir.path().c_str(), 0755), 0);
+    m_server.Serve("/p.zip", {.body = "new"});
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(100);
+        CINetDownLoad downloader;
+        downloader.Init();
+        _exit(downloader.DownLoad(m_server.WideUrl("/p.zip"), Local("locked/file.bin"), nullptr));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), kDownLoadOk);
+    EXPECT_EQ(ReadFileBytes(m_dir / "locked/file.bin"), "new");
 }
 
 TEST_F(DownLoadTest, LocalFileThatCannotBeCreatedGivesFive) {

@@ -93,6 +93,13 @@ TEST(StringTable, RefusesAFileHeldByAnotherProgramWithoutWaiting) {
         vesk::fs::ExclusiveFile::Result::Ok);
     CStringTable table;
     EXPECT_FALSE(table.Load(dir.wide() + L"table.dat", 0));
+    holder.Close();
+
+    // A reader holding it keeps it from us too.
+    ASSERT_EQ(vesk::fs::ExclusiveFile::Open(dir.wide() + L"table.dat",
+                                            vesk::fs::ExclusiveFile::Access::Read, false, holder),
+              vesk::fs::ExclusiveFile::Result::Ok);
+    EXPECT_FALSE(table.Load(dir.wide() + L"table.dat", 0));
     EXPECT_FALSE(table.Load(L"", 0));
 }
 
