@@ -4,12 +4,14 @@
 
 #include "fs/Files.h"
 #include "text/AnsiCodePage.h"
+#include "text/MarkupDepth.h"
 #include "text/Number.h"
 #include "text/Utf.h"
 
 namespace {
 
-constexpr wchar_t kNothingInstalled[] = L"0000";
+constexpr size_t kMaxManifestBytes = 16u << 20;
+constexpr size_t kMaxManifestDepth = 64;
 
 std::string Attribute(const TiXmlElement& element, const char* name) {
     const char* value = element.Attribute(name);
@@ -48,6 +50,10 @@ char16_t FoldAscii(char16_t unit) {
 }  // namespace
 
 bool ParseManifestText(std::string_view xml, UpdatePackageList& packages) {
+    // The parser descends once per nested element; refuse what no manifest looks like
+    // before it can exhaust the stack.
+    if (xml.size() > kMaxManifestBytes || !vesk::text::MarkupDepthWithin(xml, kMaxManifestDepth))
+        return false;
     TiXmlDocument document;
     const std::string text(xml);  // the parser wants a terminated string
     document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);

@@ -8,6 +8,9 @@
 
 #include "UpdatePackage.h"
 
+// The installed version before the first update; the empty string means the same.
+inline constexpr wchar_t kNothingInstalled[] = L"0000";
+
 // Reads the manifest file: the "updatepackage" elements of "root" in document order, then
 // its "latestpackage". False when the file cannot be read or lacks any of the three.
 bool ParseManifest(const std::wstring& path, UpdatePackageList& packages);

@@ -1,6 +1,7 @@
 #include "VersionSettings.h"
 
 #include "AppFiles.h"
+#include "VersionManifest.h"
 #include "fs/Files.h"
 #include "profile/ProfileFile.h"
 
@@ -15,7 +16,6 @@ constexpr wchar_t kServerUrlKey[] = L"URL";
 constexpr wchar_t kUpdateAddressKey[] = L"UpdateAddress";
 constexpr wchar_t kDirectDownloadKey[] = L"DirectDownload";
 constexpr wchar_t kPartnerNameKey[] = L"PartnerName";
-constexpr wchar_t kNothingInstalled[] = L"0000";
 
 // Buffer sizes of the reads, terminator included.
 constexpr size_t kVersionChars = 16;

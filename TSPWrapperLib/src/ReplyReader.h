@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "TSPWrapperLib.h"
+#include "text/MarkupDepth.h"
 
 namespace vesk::tsp {
 
@@ -34,14 +35,19 @@ bool ChildBool(const TiXmlElement& parent, const char* name);
 // The "status" child with its "statusId", "statusLink" and "statusStr".
 ServiceStatus ChildStatus(const TiXmlElement& parent);
 
+// Deeper than any reply nests; deeper text could exhaust the recursive parser's stack.
+inline constexpr std::size_t kMaxReplyDepth = 64;
+
 // Parses the body and hands the first top-level element of that name to read. No body:
-// code 2, no record; no such element (or no XML): code 13, no record; otherwise code 0.
+// code 2, no record; no such element (or no XML, or nesting too deep): code 13, no record;
+// otherwise code 0.
 template <class Record, class Read>
 Reply<Record> ReadReply(const std::string& body, const char* element, Read read) {
     Reply<Record> reply;
     if (body.empty()) return reply;
     TiXmlDocument document;
-    document.Parse(body.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+    if (text::MarkupDepthWithin(body, kMaxReplyDepth))
+        document.Parse(body.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
     const TiXmlElement* top = document.FirstChildElement(element);
     if (!top) {
         reply.code = kServiceNoElement;
