@@ -6,7 +6,12 @@
 #include "fs/Files.h"
 
 void StartManifestFetchThread(const ManifestFetch& fetch, int attempt) {
-    std::thread([fetch, attempt] { ManifestFetchThread(fetch, attempt); }).detach();
+    try {
+        std::thread([fetch, attempt] { ManifestFetchThread(fetch, attempt); }).detach();
+    } catch (...) {
+        // No thread for this attempt: the fetch has failed, and the window must hear of it.
+        fetch.sink->PostUpdateMessage(WM_UPDATE_DOWNLOAD_FAILED, 0, 1);
+    }
 }
 
 void ManifestFetchThread(const ManifestFetch& fetch, int attempt) {

@@ -4,6 +4,7 @@
 // exit; WriteUpdateLog is safe from any thread in between.
 
 #include <cstddef>
+#include <span>
 #include <string>
 
 #include "clock/Clock.h"

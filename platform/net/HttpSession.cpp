@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <mutex>
 
@@ -25,6 +26,15 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
            });
 }
 
+// The header line is not terminated; read only its digits. A malformed value counts as absent.
+std::int64_t ParseLength(std::string_view value) {
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+        value.remove_prefix(1);
+    std::int64_t length = -1;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), length);
+    return error == std::errc() && length >= 0 ? length : -1;
+}
+
 // What one transfer keeps while libcurl calls back.
 struct Transfer {
     CURL* curl = nullptr;
@@ -39,7 +49,7 @@ struct Transfer {
             head = {};
             sawLocation = false;
         } else if (StartsWithNoCase(line, "content-length:")) {
-            head.contentLength = std::strtoll(line.data() + 15, nullptr, 10);
+            head.contentLength = ParseLength(line.substr(15));
         } else if (StartsWithNoCase(line, "location:")) {
             sawLocation = true;
         } else if (line == "\r\n" || line == "\n") {
@@ -139,6 +149,9 @@ FetchOutcome HttpSession::Get(std::wstring_view url, const HttpHandlers& handler
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, m_state->headers);
     curl_easy_setopt(curl, CURLOPT_PROXY, "");  // direct, whatever *_proxy says
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
+    // Plain web addresses only, also where a redirect points.
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);

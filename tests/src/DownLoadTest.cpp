@@ -160,6 +160,14 @@ TEST_F(DownLoadTest, NoAnswerFailsWithoutRetrying) {
               kDownLoadNetworkError);
     EXPECT_EQ(m_downloader.DownLoad(L"not a url at all", Local("x"), nullptr),
               kDownLoadNetworkError);
+    // Web addresses only: no local files, not even through a redirect.
+    vesk::test::WriteFileBytes(m_dir / "secret", "local");
+    const std::string file = "file://" + (m_dir / "secret").string();
+    EXPECT_EQ(m_downloader.DownLoad(std::wstring(file.begin(), file.end()), Local("x"), nullptr),
+              kDownLoadNetworkError);
+    m_server.Serve("/moved", {.status = 302, .headers = {{"Location", file}}});
+    EXPECT_EQ(Fetch("/moved", "x"), kDownLoadNetworkError);
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "x"));
 }
 
 TEST_F(DownLoadTest, IgnoresProxySettingsOfTheEnvironment) {
@@ -209,7 +217,8 @@ TEST_F(DownLoadTest, ConnectTimeOutIsHonoured) {
         connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
         fillers.push_back(s);
     }
-    m_downloader.SetTimeouts(std::chrono::milliseconds(300), std::chrono::milliseconds(0));
+    // The stall limit ends the call should the connect time-out ever stop working.
+    m_downloader.SetTimeouts(std::chrono::milliseconds(300), std::chrono::seconds(20));
     const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(ntohs(address.sin_port)) + L"/";
     EXPECT_EQ(m_downloader.DownLoad(url, Local("never"), nullptr), kDownLoadNetworkError);
     EXPECT_FALSE(std::filesystem::exists(m_dir / "never"));

@@ -20,6 +20,8 @@ std::u16string ToTableUnits(const std::wstring& source) {
         if (c == L'\n') text.push_back(L'\r');
         text.push_back(c);
     }
+    // The reader ignores what follows the last line feed, so the last line must have one.
+    if (text.back() != L'\n') text += L"\r\n";
     return vesk::text::WideToUtf16(text);
 }
 
