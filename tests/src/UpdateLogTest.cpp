@@ -100,7 +100,18 @@ TEST_F(UpdateLogTest, CutNeverSplitsAMultiByteCharacter) {
     EXPECT_TRUE(vesk::text::Utf8ToWideStrict(message).has_value());
 }
 
-TEST_F(UpdateLogTest, ThreadsWriteWholeLines) {
+// Every reading of the time is a millisecond later than the one before.
+class SteppingClock : public vesk::clock::ManualClock {
+public:
+    vesk::clock::LocalTime LocalNow() override {
+        Advance(std::chrono::milliseconds(1));
+        return ManualClock::LocalNow();
+    }
+};
+
+TEST_F(UpdateLogTest, ThreadsWriteWholeLinesWithTimeStampsInOrder) {
+    SteppingClock clock;
+    vesk::clock::Install(&clock);
     ASSERT_TRUE(Open());
     constexpr int kLines = 500;
     auto writer = [](const wchar_t* who) {
@@ -112,11 +123,18 @@ TEST_F(UpdateLogTest, ThreadsWriteWholeLines) {
     b.join();
 
     std::istringstream lines(Content());
-    const std::regex shape(R"(2027-03-01 09:05:03:007  (alpha|beta) line \d+ of a longer entry\r)");
+    const std::regex shape(
+        R"(2027-03-01 09:0\d:\d\d:\d{3}  (alpha|beta) line \d+ of a longer entry\r)");
     int count = 0;
-    for (std::string line; std::getline(lines, line); ++count)
+    std::string previous;
+    for (std::string line; std::getline(lines, line); ++count) {
         EXPECT_TRUE(std::regex_match(line, shape)) << line;
+        // Stamps are read inside the lock, so file order is time order.
+        EXPECT_LT(previous, line.substr(0, 23));
+        previous = line.substr(0, 23);
+    }
     EXPECT_EQ(count, 2 * kLines);
+    vesk::clock::Install(&m_clock);
 }
 
 }  // namespace
