@@ -9,7 +9,6 @@ namespace {
 constexpr gfx::ColorRef kFace = 0xE1E1E1;
 constexpr gfx::ColorRef kBorder = 0xADADAD;
 constexpr gfx::ColorRef kPushedFace = 0xCCCCCC;
-constexpr gfx::ColorRef kGrayText = 0x6D6D6D;
 
 }  // namespace
 
@@ -51,6 +50,12 @@ void Button::OnLButtonDown(gfx::Point) {
 
 void Button::OnMouseMove(gfx::Point p) {
     if (m_held) SetPushed(GetClientRect().Contains(p));
+}
+
+// Disabled or hidden while held: no release will come, so the press ends here.
+void Button::OnCaptureChanged() {
+    m_held = false;
+    SetPushed(false);
 }
 
 void Button::OnLButtonUp(gfx::Point p) {

@@ -25,6 +25,7 @@ public:
     void OnLButtonDown(gfx::Point p) override;
     void OnMouseMove(gfx::Point p) override;
     void OnLButtonUp(gfx::Point p) override;
+    void OnCaptureChanged() override;
     bool WantsDoubleClicks() const override { return true; }
 
 protected:

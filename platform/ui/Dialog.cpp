@@ -26,7 +26,7 @@ Dialog::Dialog(DialogTemplate dialogTemplate, Window* parent)
 
 // The controls made here must go while the dialog window still exists.
 Dialog::~Dialog() {
-    if (IsCreated() && System::Current() && System::Current()->IsUiThread()) DestroyWindow();
+    DestroyFromAnyThread();
 }
 
 gfx::Rect Dialog::MapDialogRect(const gfx::Rect& units) {
@@ -86,6 +86,7 @@ int Dialog::DoModal() {
     if (const std::optional<BoxInfo> box = AsMessageBox()) m_answer = system->AnswerBox(*box);
     const bool ownerWasEnabled = m_owner && m_owner->IsWindowEnabled();
     if (ownerWasEnabled) m_owner->EnableWindow(false);
+    ClearModalEnd();
     OnInitDialog();
     ShowWindow(true);
     if (m_answer) SetTimer(kAnswerTimer, std::chrono::milliseconds(1));

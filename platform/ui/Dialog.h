@@ -4,7 +4,8 @@
 // itself as a message box may be answered unseen by a backend without a display.
 //
 // Threads: DoModal is safe from any thread; from a worker the dialog runs on the UI thread
-// while the worker waits for its result. Everything else is for the UI thread.
+// while the worker waits for its result. EndDialog is safe from any thread and never blocks.
+// A dialog may be deleted on any thread (see Window). Everything else is for the UI thread.
 
 #include <map>
 #include <memory>
@@ -40,6 +41,8 @@ public:
 
     // The dialog's result, or -1 when it could not run or a quit ended it.
     int DoModal();
+    // Ends the modal loop with the result, also when called from OnInitDialog; from a worker
+    // when the UI thread gets to it.
     void EndDialog(int result);
     // Dialog units to pixels.
     static gfx::Rect MapDialogRect(const gfx::Rect& units);

@@ -2,11 +2,14 @@
 
 namespace vesk::ui {
 
-namespace {
-
-constexpr gfx::ColorRef kGrayText = 0x6D6D6D;
-
-}  // namespace
+void Static::SetAlignment(gfx::TextAlign align) {
+    ChangeOnUiThread([align](Window& w) {
+        auto& label = static_cast<Static&>(w);
+        if (label.m_align == align) return;
+        label.m_align = align;
+        label.Invalidate();
+    });
+}
 
 // Background and text are both drawn in OnPaint, from one colour request.
 bool Static::OnEraseBkgnd(gfx::Canvas&) {

@@ -46,6 +46,9 @@ bool System::Enqueue(Queued item) {
     {
         std::lock_guard lock(m_queueMutex);
         if (m_ended) return false;
+        // Checked under the lock the quit's handling takes, so no call slips in after it.
+        if (item.kind == Queued::Kind::Call && m_quitHandled && !item.call->evenAfterQuit)
+            return false;
         m_queue.push_back(std::move(item));
     }
     m_backend->Wake();
@@ -68,7 +71,17 @@ void System::Invalidate(Hwnd hwnd) {
 }
 
 void System::SetAlpha(Hwnd hwnd, std::uint8_t alpha) {
-    Enqueue({Queued::Kind::Alpha, {hwnd, 0, alpha, 0}, nullptr});
+    if (IsUiThread())
+        ApplyAlpha(hwnd, alpha);
+    else
+        Enqueue({Queued::Kind::Alpha, {hwnd, 0, alpha, 0}, nullptr});
+}
+
+void System::ApplyAlpha(Hwnd hwnd, std::uint8_t alpha) {
+    Window* w = FromHwnd(hwnd);
+    if (!w || w->m_parent || w->m_alpha == alpha) return;
+    w->m_alpha = alpha;
+    if (w->m_visible) m_backend->Update(ViewOf(*w));
 }
 
 void System::FinishCall(PendingCall& call, bool ran) {
@@ -78,7 +91,8 @@ void System::FinishCall(PendingCall& call, bool ran) {
     call.finished.notify_all();
 }
 
-// Workers waiting for the UI thread must not wait for a loop that will never run again.
+// Workers waiting for the UI thread must not wait for a loop that will never run again; a
+// window's teardown still runs, here on the UI thread, so no freed window stays registered.
 void System::FailPendingCalls() {
     std::deque<Queued> calls;
     {
@@ -92,33 +106,73 @@ void System::FailPendingCalls() {
             }
         }
     }
-    for (Queued& item : calls) FinishCall(*item.call, false);
+    for (Queued& item : calls) {
+        if (item.call->evenAfterQuit) item.call->call();
+        FinishCall(*item.call, item.call->evenAfterQuit);
+    }
+}
+
+// Queued work for a window that is going would find nothing; waiting workers learn it at once.
+void System::DropQueuedFor(Hwnd hwnd) {
+    std::deque<Queued> dropped;
+    {
+        std::lock_guard lock(m_queueMutex);
+        for (auto it = m_queue.begin(); it != m_queue.end();) {
+            if (it->message.hwnd == hwnd && it->kind != Queued::Kind::Quit) {
+                dropped.push_back(std::move(*it));
+                it = m_queue.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (Queued& item : dropped)
+        if (item.call) FinishCall(*item.call, false);
 }
 
 bool System::RunOnUiThread(const std::function<void()>& call) {
+    return RunOnUiThreadFor(0, call, false);
+}
+
+bool System::RunOnUiThreadFor(Hwnd hwnd, const std::function<void()>& call, bool evenAfterQuit) {
     if (IsUiThread()) {
         call();
         return true;
     }
-    if (m_quitPosted.load()) return false;
+    if (m_quitPosted.load() && !evenAfterQuit) return false;
     auto pending = std::make_shared<PendingCall>();
     pending->call = call;
-    if (!Enqueue({Queued::Kind::Call, {}, pending})) return false;
+    pending->evenAfterQuit = evenAfterQuit;
+    if (!Enqueue({Queued::Kind::Call, {hwnd, 0, 0, 0}, pending})) return false;
     std::unique_lock lock(pending->mutex);
     pending->finished.wait(lock, [&] { return pending->done; });
     return pending->ran;
 }
 
+bool System::RunLaterFor(Hwnd hwnd, std::function<void()> task) {
+    return Enqueue({Queued::Kind::Task, {hwnd, 0, 0, 0}, nullptr, std::move(task)});
+}
+
+// The ended state is cleared as the loop finishes, not as it starts, so an end asked for
+// before the loop runs (a dialog ending itself while it initialises) is kept.
 int System::RunModalLoop(Window& window) {
-    window.m_modalEnded = false;
-    window.m_modalResult = -1;
     m_modal.push_back(&window);
     RunLoop([&] { return window.m_modalEnded; }, std::nullopt);
     m_modal.erase(std::find(m_modal.begin(), m_modal.end(), &window));
-    return m_quitting ? -1 : window.m_modalResult;
+    const int result = m_quitting ? -1 : window.m_modalResult;
+    window.m_modalEnded = false;
+    window.m_modalResult = -1;
+    return result;
 }
 
 void System::EndModalLoop(Window& window, int result) {
+    if (!IsUiThread()) {
+        const Hwnd hwnd = window.GetHwnd();
+        RunLaterFor(hwnd, [this, hwnd, result] {
+            if (Window* w = FromHwnd(hwnd)) EndModalLoop(*w, result);
+        });
+        return;
+    }
     window.m_modalResult = result;
     window.m_modalEnded = true;
 }
@@ -180,17 +234,21 @@ void System::Handle(Queued& item) {
             item.call->call();
             FinishCall(*item.call, true);
             break;
+        case Queued::Kind::Task:
+            item.task();
+            break;
         case Queued::Kind::Invalidate:
             if (Window* w = FromHwnd(item.message.hwnd)) w->TopLevel().m_dirty = true;
             break;
         case Queued::Kind::Alpha:
-            if (Window* w = FromHwnd(item.message.hwnd); w && !w->m_parent) {
-                w->m_alpha = static_cast<std::uint8_t>(item.message.wParam);
-                if (w->m_visible) m_backend->Update(ViewOf(*w));
-            }
+            ApplyAlpha(item.message.hwnd, static_cast<std::uint8_t>(item.message.wParam));
             break;
         case Queued::Kind::Quit:
             m_quitting = true;
+            {
+                std::lock_guard lock(m_queueMutex);
+                m_quitHandled = true;
+            }
             FailPendingCalls();
             break;
     }

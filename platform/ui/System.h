@@ -3,9 +3,9 @@
 // and the modal loops, composes each top-level window into one surface and hands it to the
 // backend. Made once, on the thread that becomes the UI thread, and current until it goes.
 //
-// Threads: Post, PostQuit, Invalidate, SetAlpha and RunOnUiThread are safe from any thread
-// (the first four never block; RunOnUiThread waits for the UI thread). IsUiThread and Current
-// are safe from any thread. Everything else is for the UI thread only.
+// Threads: Post, PostQuit, Invalidate, SetAlpha, EndModalLoop and RunOnUiThread are safe from
+// any thread (all but RunOnUiThread never block; it waits for the UI thread). IsUiThread and
+// Current are safe from any thread. Everything else is for the UI thread only.
 
 #include <atomic>
 #include <chrono>
@@ -42,7 +42,8 @@ public:
     static System* Current();
     bool IsUiThread() const { return std::this_thread::get_id() == m_uiThread; }
 
-    // Any thread, never block. False when the system no longer takes work.
+    // Any thread, never block. False when the system no longer takes work. SetAlpha takes effect
+    // at once on the UI thread, and when the UI thread gets to it from a worker.
     bool Post(Hwnd hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     // Ends every modal loop, the innermost first; the loops return -1.
     void PostQuit(int exitCode);
@@ -56,8 +57,10 @@ public:
     bool RunOnUiThread(const std::function<void()>& call);
 
     // UI thread. Runs the loop until EndModalLoop for the window or a quit; the window's
-    // result, or -1 after a quit.
+    // result, or -1 after a quit. An EndModalLoop that came before the loop ends it at once.
     int RunModalLoop(Window& window);
+    // Any thread, never blocks; from a worker it takes effect when the UI thread gets to it,
+    // and not at all when the window is gone by then.
     void EndModalLoop(Window& window, int result);
     // UI thread. Runs the loop for a span of clock time (for tests and tools).
     void RunFor(milliseconds span);
@@ -84,11 +87,14 @@ private:
         std::condition_variable finished;
         bool done = false;
         bool ran = false;
+        bool evenAfterQuit = false;  // a window's teardown, which must not be skipped
     };
+    // message.hwnd names the window an item is for (0: none); the item goes with that window.
     struct Queued {
-        enum class Kind { Message, Call, Invalidate, Alpha, Quit } kind = Kind::Message;
+        enum class Kind { Message, Call, Task, Invalidate, Alpha, Quit } kind = Kind::Message;
         Message message;
         std::shared_ptr<PendingCall> call;
+        std::function<void()> task;  // Kind::Task: runs on the UI thread, nobody waits
     };
     struct Timer {
         Hwnd hwnd;
@@ -110,8 +116,14 @@ private:
 
     // Queue and loop (System.cpp).
     bool Enqueue(Queued item);
+    // Any thread. RunOnUiThread for a window's change; dropped when the window goes first.
+    bool RunOnUiThreadFor(Hwnd hwnd, const std::function<void()>& call, bool evenAfterQuit);
+    // Any thread, never blocks: the task runs on the UI thread unless the window goes first.
+    bool RunLaterFor(Hwnd hwnd, std::function<void()> task);
     void FinishCall(PendingCall& call, bool ran);
     void FailPendingCalls();
+    void DropQueuedFor(Hwnd hwnd);
+    void ApplyAlpha(Hwnd hwnd, std::uint8_t alpha);
     void RunLoop(const std::function<bool()>& done, std::optional<milliseconds> until);
     bool DispatchOne();
     bool PollInput();
@@ -127,7 +139,7 @@ private:
     TopLevelView ViewOf(const Window& topLevel) const;
     bool PaintDirty();
     void Compose(Window& topLevel);
-    void AddTimer(Window& window, WPARAM id, milliseconds interval);
+    void AddTimer(Hwnd hwnd, WPARAM id, milliseconds interval);
     void RemoveTimer(Hwnd hwnd, WPARAM id);
     bool FireDueTimer();
     LRESULT Dispatch(Message message);
@@ -143,6 +155,10 @@ private:
     void LeaveTracked();
     bool AcceptsInput(Window& window) const;
     void StartTracking(Window& window, milliseconds hoverTime);
+    // Moves the capture (0: none) and tells the window that loses it.
+    void SetCaptureTo(Hwnd hwnd);
+    // Takes the capture from the window or any of its descendants.
+    void ReleaseCaptureWithin(Window& window);
 
     std::unique_ptr<BackendOps> m_backend;
     std::thread::id m_uiThread;
@@ -150,6 +166,7 @@ private:
     std::mutex m_queueMutex;
     std::deque<Queued> m_queue;
     bool m_ended = false;
+    bool m_quitHandled = false;  // under m_queueMutex: calls are refused from then on
     std::atomic<bool> m_quitPosted{false};
     std::atomic<int> m_exitCode{0};
     bool m_quitting = false;  // UI thread: the quit has been handled

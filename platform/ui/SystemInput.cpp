@@ -1,5 +1,7 @@
 // The core's routing of input: pointer to the window under it (or the capture), caption
 // drags, hover and leave notices, cursors, and keys to the active dialog.
+#include <utility>
+
 #include "clock/Clock.h"
 #include "ui/System.h"
 
@@ -81,6 +83,17 @@ void System::StartTracking(Window& window, milliseconds hoverTime) {
     m_tracking.hwnd = window.GetHwnd();
     m_tracking.hoverTime = hoverTime;
     m_tracking.hoverDue = clock::Now() + hoverTime;
+}
+
+void System::SetCaptureTo(Hwnd hwnd) {
+    const Hwnd lost = std::exchange(m_capture, hwnd);
+    if (lost && lost != hwnd) Dispatch({lost, WM_CAPTURECHANGED, 0, static_cast<LPARAM>(hwnd)});
+}
+
+// A window that cannot take input must not keep every pointer move to itself.
+void System::ReleaseCaptureWithin(Window& window) {
+    for (Window* w = FromHwnd(m_capture); w; w = w->m_parent)
+        if (w == &window) return SetCaptureTo(0);
 }
 
 void System::MouseMove(const InputEvent& event) {

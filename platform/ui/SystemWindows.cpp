@@ -25,6 +25,7 @@ void System::Unregister(Window& window) {
     if (m_focus == hwnd) m_focus = 0;
     if (m_drag.hwnd == hwnd) m_drag = {};
     m_windows.erase(hwnd);
+    DropQueuedFor(hwnd);
 }
 
 Window* System::FromHwnd(Hwnd hwnd) const {
@@ -101,10 +102,10 @@ void System::Compose(Window& topLevel) {
     painter.Paint(topLevel, {0, 0}, client);
 }
 
-void System::AddTimer(Window& window, WPARAM id, milliseconds interval) {
-    RemoveTimer(window.GetHwnd(), id);
+void System::AddTimer(Hwnd hwnd, WPARAM id, milliseconds interval) {
+    RemoveTimer(hwnd, id);
     interval = std::max(interval, milliseconds(1));
-    m_timers.push_back({window.GetHwnd(), id, interval, clock::Now() + interval});
+    m_timers.push_back({hwnd, id, interval, clock::Now() + interval});
 }
 
 void System::RemoveTimer(Hwnd hwnd, WPARAM id) {

@@ -17,7 +17,7 @@ constexpr gfx::ColorRef kInfoText = 0x000000;
 }  // namespace
 
 bool ToolTip::Create(Window& owner) {
-    if (!CreateTopLevel({0, 0, 1, 1})) return false;
+    if (!CreateTopLevel({0, 0, 1, 1}, {}, &owner)) return false;
     SetFont(owner.GetFont());
     return true;
 }

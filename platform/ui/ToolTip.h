@@ -1,7 +1,8 @@
 #pragma once
 // A tooltip: a small popup that shows a tool's text when the pointer rests on the tool for the
 // initial delay, wrapped at the maximum width, and hides on a press, on leaving or after the
-// pop-up time. The owner relays its mouse messages with RelayEvent. UI thread only.
+// pop-up time. The owner relays its mouse messages with RelayEvent; the tip goes with the owner.
+// UI thread only, beyond what Window allows.
 
 #include <chrono>
 #include <deque>

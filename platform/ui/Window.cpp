@@ -9,13 +9,54 @@ namespace vesk::ui {
 Window::Window() : m_system(System::Current()) {}
 
 Window::~Window() {
-    if (IsCreated() && m_system && m_system->IsUiThread()) DestroyWindow();
+    DestroyFromAnyThread();
 }
 
-bool Window::Register(Window* parent, const gfx::Rect& rect, std::wstring text, bool visible) {
+// A window freed on a worker must not stay registered, so its teardown goes to the UI thread
+// instead of being skipped.
+void Window::DestroyFromAnyThread() {
+    if (!IsCreated() || !m_system) return;
+    if (m_system->IsUiThread()) {
+        DestroyWindow();
+        return;
+    }
+    System* system = m_system;
+    const Hwnd hwnd = GetHwnd();
+    system->RunOnUiThreadFor(
+        hwnd,
+        [system, hwnd] {
+            if (Window* w = system->FromHwnd(hwnd)) w->DestroyWindow();
+        },
+        true);
+}
+
+// From a worker the window is found again by its id on the UI thread, so a window freed while
+// the call waited in the queue is left alone. A window not created yet is out of the UI
+// thread's reach.
+void Window::ChangeOnUiThread(const std::function<void(Window&)>& change) {
+    if (!m_system) return;
+    if (m_system->IsUiThread() || !IsCreated()) {
+        change(*this);
+        return;
+    }
+    System* system = m_system;
+    const Hwnd hwnd = GetHwnd();
+    system->RunOnUiThreadFor(
+        hwnd,
+        [system, hwnd, &change] {
+            if (Window* w = system->FromHwnd(hwnd)) change(*w);
+        },
+        false);
+}
+
+bool Window::Register(Window* parent, Window* owner, const gfx::Rect& rect, std::wstring text,
+                      bool visible) {
     if (!m_system) m_system = System::Current();
-    if (!m_system || IsCreated() || (parent && !parent->IsCreated())) return false;
+    if (!m_system || IsCreated() || (parent && !parent->IsCreated()) ||
+        (owner && !owner->IsCreated()))
+        return false;
     m_parent = parent;
+    m_owner = owner;
     m_rect = rect;
     m_text = std::move(text);
     m_visible = false;
@@ -25,25 +66,28 @@ bool Window::Register(Window* parent, const gfx::Rect& rect, std::wstring text, 
         m_font = parent->m_font;
         parent->m_children.push_back(this);
     }
+    if (owner) owner->m_owned.push_back(this);
     m_hwnd.store(m_system->Register(*this));
     if (visible) ShowNow(true);
     return true;
 }
 
-bool Window::CreateTopLevel(const gfx::Rect& screen, std::wstring text) {
-    return Register(nullptr, screen, std::move(text), false);
+bool Window::CreateTopLevel(const gfx::Rect& screen, std::wstring text, Window* owner) {
+    return Register(nullptr, owner, screen, std::move(text), false);
 }
 
 bool Window::CreateChild(Window& parent, int id, const gfx::Rect& rect, std::wstring text,
                          bool visible) {
     m_id = id;
-    return Register(&parent, rect, std::move(text), visible);
+    return Register(&parent, nullptr, rect, std::move(text), visible);
 }
 
 void Window::DestroyWindow() {
     if (!IsCreated()) return;
+    while (!m_owned.empty()) m_owned.back()->DestroyWindow();
     while (!m_children.empty()) m_children.back()->DestroyWindow();
     OnDestroy();
+    if (m_owner) std::erase(m_owner->m_owned, this);
     if (m_parent) {
         std::erase(m_parent->m_children, this);
         m_parent->Invalidate();
@@ -51,6 +95,7 @@ void Window::DestroyWindow() {
     m_system->Unregister(*this);
     m_hwnd.store(0);
     m_parent = nullptr;
+    m_owner = nullptr;
     m_visible = false;
 }
 
@@ -71,28 +116,28 @@ void Window::SetAlpha(std::uint8_t alpha) {
 }
 
 void Window::SetWindowText(const std::wstring& text) {
-    if (!m_system) return;
-    m_system->RunOnUiThread([&] {
-        if (m_text == text) return;
-        m_text = text;
-        Invalidate();
+    ChangeOnUiThread([&text](Window& w) {
+        if (w.m_text == text) return;
+        w.m_text = text;
+        w.Invalidate();
     });
 }
 
 void Window::ShowWindow(bool show) {
-    if (m_system) m_system->RunOnUiThread([&] { ShowNow(show); });
+    ChangeOnUiThread([show](Window& w) { w.ShowNow(show); });
 }
 
 void Window::ShowNow(bool show) {
     if (!IsCreated() || m_visible == show) return;
     m_visible = show;
+    if (!show) m_system->ReleaseCaptureWithin(*this);
     if (!m_parent) m_system->WindowShown(*this, show);
     Invalidate();
     OnShowWindow(show);
 }
 
 void Window::MoveWindow(const gfx::Rect& rect) {
-    if (m_system) m_system->RunOnUiThread([&] { MoveNow(rect); });
+    ChangeOnUiThread([&rect](Window& w) { w.MoveNow(rect); });
 }
 
 void Window::MoveNow(const gfx::Rect& rect) {
@@ -108,24 +153,25 @@ void Window::MoveNow(const gfx::Rect& rect) {
 }
 
 void Window::EnableWindow(bool enable) {
-    if (!m_system) return;
-    m_system->RunOnUiThread([&] {
-        if (m_enabled == enable) return;
-        m_enabled = enable;
-        Invalidate();
+    ChangeOnUiThread([enable](Window& w) {
+        if (w.m_enabled == enable) return;
+        w.m_enabled = enable;
+        if (!enable && w.IsCreated()) w.m_system->ReleaseCaptureWithin(w);
+        w.Invalidate();
     });
 }
 
 void Window::SetFont(const gfx::FontSpec& font) {
-    if (!m_system) return;
-    m_system->RunOnUiThread([&] {
-        m_font = font;
-        Invalidate();
+    ChangeOnUiThread([&font](Window& w) {
+        w.m_font = font;
+        w.Invalidate();
     });
 }
 
 void Window::SetFocus() {
-    if (m_system) m_system->RunOnUiThread([&] { m_system->m_focus = GetHwnd(); });
+    ChangeOnUiThread([](Window& w) {
+        if (w.IsCreated()) w.m_system->m_focus = w.GetHwnd();
+    });
 }
 
 Window* Window::GetDlgItem(int id) const {
@@ -167,12 +213,24 @@ void Window::SetWindowRegion(const gfx::Rect& region) {
     if (IsCreated() && !m_parent) m_system->WindowMoved(*this);
 }
 
+// From a worker the timers change on the UI thread, which the queue wakes; the worker does
+// not wait, so a thread that ends a dialog never blocks on the loop it ends.
 void Window::SetTimer(WPARAM id, std::chrono::milliseconds interval) {
-    if (IsCreated()) m_system->AddTimer(*this, id, interval);
+    if (!m_system || !IsCreated()) return;
+    System* system = m_system;
+    const Hwnd hwnd = GetHwnd();
+    if (system->IsUiThread()) return system->AddTimer(hwnd, id, interval);
+    system->RunLaterFor(hwnd, [system, hwnd, id, interval] {
+        if (system->FromHwnd(hwnd)) system->AddTimer(hwnd, id, interval);
+    });
 }
 
 void Window::KillTimer(WPARAM id) {
-    if (IsCreated()) m_system->RemoveTimer(GetHwnd(), id);
+    if (!m_system || !IsCreated()) return;
+    System* system = m_system;
+    const Hwnd hwnd = GetHwnd();
+    if (system->IsUiThread()) return system->RemoveTimer(hwnd, id);
+    system->RunLaterFor(hwnd, [system, hwnd, id] { system->RemoveTimer(hwnd, id); });
 }
 
 bool Window::TrackMouseEvent(std::chrono::milliseconds hoverTime) {
@@ -182,11 +240,11 @@ bool Window::TrackMouseEvent(std::chrono::milliseconds hoverTime) {
 }
 
 void Window::SetCapture() {
-    if (IsCreated()) m_system->m_capture = GetHwnd();
+    if (IsCreated()) m_system->SetCaptureTo(GetHwnd());
 }
 
 void Window::ReleaseCapture() {
-    if (m_system && m_system->m_capture == GetHwnd()) m_system->m_capture = 0;
+    if (IsCreated() && m_system->m_capture == GetHwnd()) m_system->SetCaptureTo(0);
 }
 
 std::unique_ptr<gfx::Canvas> Window::GetClientCanvas() {
@@ -233,6 +291,9 @@ LRESULT Window::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_MOUSELEAVE:
             OnMouseLeave();
+            return 0;
+        case WM_CAPTURECHANGED:
+            OnCaptureChanged();
             return 0;
         case WM_KEYDOWN:
             OnKeyDown(static_cast<int>(wParam));

@@ -2,13 +2,16 @@
 // A window of the window system: a top-level window or a child control with an id, drawn by
 // its handlers into its top-level window's composed surface. Subclasses override the handlers.
 //
-// Threads: the UI thread owns every window. PostMessage, Invalidate and SetAlpha are safe from
-// any thread and never block. SetWindowText, ShowWindow, MoveWindow, EnableWindow, SetFont and
-// SetFocus are safe from any thread: from a worker they run on the UI thread while the worker
-// waits. Everything else is for the UI thread only.
+// Threads: the UI thread owns every window. PostMessage, Invalidate, SetAlpha, SetTimer and
+// KillTimer are safe from any thread and never block. SetWindowText, ShowWindow, MoveWindow,
+// EnableWindow, SetFont and SetFocus are safe from any thread: from a worker they run on the UI
+// thread while the worker waits. A window may be destroyed (its object deleted) on any thread:
+// from a worker its teardown runs on the UI thread while the worker waits. A worker's change
+// reaches a window only while it exists. Everything else is for the UI thread only.
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +36,9 @@ struct ControlColors {
     gfx::ColorRef brushColor = 0xF0F0F0;
 };
 
+// The text colour of a disabled control.
+inline constexpr gfx::ColorRef kGrayText = 0x6D6D6D;
+
 class Window {
 public:
     Window();
@@ -40,12 +46,14 @@ public:
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
-    // UI thread. A top-level window at a screen rectangle, hidden until shown.
-    bool CreateTopLevel(const gfx::Rect& screen, std::wstring text = {});
+    // UI thread. A top-level window at a screen rectangle, hidden until shown. With an owner
+    // (a popup such as a tooltip) it is destroyed with its owner.
+    bool CreateTopLevel(const gfx::Rect& screen, std::wstring text = {}, Window* owner = nullptr);
     // UI thread. A child at a rectangle of the parent's client area.
     bool CreateChild(Window& parent, int id, const gfx::Rect& rect, std::wstring text = {},
                      bool visible = true);
-    // UI thread. Destroys the children first; the object stays and may be created again.
+    // UI thread. Destroys the owned windows and the children first; the object stays and may
+    // be created again.
     void DestroyWindow();
 
     // Any thread.
@@ -53,8 +61,12 @@ public:
     bool IsCreated() const { return GetHwnd() != 0; }
     bool PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     void Invalidate();
-    // The layered window's opacity (top-level windows).
+    // The layered window's opacity (top-level windows); at once on the UI thread.
     void SetAlpha(std::uint8_t alpha);
+    // A WM_TIMER every interval until killed; the same id again restarts it. From a worker they
+    // take effect when the UI thread gets to them.
+    void SetTimer(WPARAM id, std::chrono::milliseconds interval);
+    void KillTimer(WPARAM id);
 
     // Any thread; from a worker they run on the UI thread while it waits.
     void SetWindowText(const std::wstring& text);
@@ -83,11 +95,10 @@ public:
     // A top-level window shows only this rectangle of itself (window coordinates).
     void SetWindowRegion(const gfx::Rect& region);
     std::optional<gfx::Rect> GetWindowRegion() const { return m_region; }
-    void SetTimer(WPARAM id, std::chrono::milliseconds interval);
-    void KillTimer(WPARAM id);
     // Asks for one WM_MOUSEHOVER after the pointer rests for the hover time, and a
     // WM_MOUSELEAVE when it leaves. False when the window does not exist.
     bool TrackMouseEvent(std::chrono::milliseconds hoverTime);
+    // The pointer goes to this window until released; disabling or hiding it releases it.
     void SetCapture();
     void ReleaseCapture();
     // The cursor shown over this window unless a handler sets another.
@@ -121,6 +132,8 @@ public:
     virtual void OnLButtonUp(gfx::Point) {}
     virtual void OnMouseHover(gfx::Point) {}
     virtual void OnMouseLeave() {}
+    // The capture went elsewhere, or was released.
+    virtual void OnCaptureChanged() {}
     virtual void OnKeyDown(int) {}
     virtual void OnShowWindow(bool) {}
     virtual void OnDestroy() {}
@@ -131,10 +144,21 @@ public:
 
 protected:
     System& Sys() const { return *m_system; }
+    // Any thread. Applies a change to this window: at once on the UI thread or before the window
+    // is created; from a worker on the UI thread while the worker waits.
+    void ChangeOnUiThread(const std::function<void(Window&)>& change);
+    // Any thread. DestroyWindow, from a worker through the UI thread; for destructors.
+    void DestroyFromAnyThread();
+    // UI thread. Forgets an EndModalLoop from before, for a modal loop about to start.
+    void ClearModalEnd() {
+        m_modalEnded = false;
+        m_modalResult = -1;
+    }
 
 private:
     friend class System;
-    bool Register(Window* parent, const gfx::Rect& rect, std::wstring text, bool visible);
+    bool Register(Window* parent, Window* owner, const gfx::Rect& rect, std::wstring text,
+                  bool visible);
     void ShowNow(bool show);
     void MoveNow(const gfx::Rect& rect);
     void Paint(gfx::Canvas& dc);
@@ -143,6 +167,8 @@ private:
     std::atomic<Hwnd> m_hwnd{0};
     Window* m_parent = nullptr;
     std::vector<Window*> m_children;
+    Window* m_owner = nullptr;
+    std::vector<Window*> m_owned;
     int m_id = 0;
     gfx::Rect m_rect;
     std::wstring m_text;
@@ -150,7 +176,7 @@ private:
     bool m_visible = false;
     bool m_enabled = true;
     Cursor m_cursor = Cursor::Arrow;
-    // Top-level windows only; the alpha is written by the UI thread alone (SetAlpha queues).
+    // Top-level windows only; the alpha is written by the UI thread alone.
     std::optional<gfx::Rect> m_region;
     std::uint8_t m_alpha = 255;
     gfx::Surface m_composed;

@@ -1,3 +1,5 @@
+#include <functional>
+
 #include "UiFixture.h"
 #include "ui/Button.h"
 #include "ui/Dialog.h"
@@ -184,6 +186,39 @@ TEST_F(Input, TooltipShowsAfterItsDelayWrappedAtItsWidth) {
     relay(WM_MOUSEMOVE, {10, 10});
     Sys().RunFor(3000ms);
     EXPECT_FALSE(tip.IsShowing()) << "an inactive tooltip stays hidden";
+}
+
+TEST_F(Input, ADisabledOrHiddenButtonGivesUpThePointer) {
+    PressLook button;
+    button.SetOwnerDraw(true);
+    ASSERT_TRUE(button.CreateChild(frame, 1002, {50, 50, 90, 70}));
+    HoverBox other;
+    ASSERT_TRUE(other.CreateChild(frame, 5, {150, 20, 190, 40}));
+    struct Row {
+        const char* what;
+        std::function<void()> takeAway;
+    } rows[] = {
+        {"disabled", [&] { button.EnableWindow(false); }},
+        {"hidden", [&] { button.ShowWindow(false); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        button.EnableWindow(true);
+        button.ShowWindow(true);
+        Backend().Press({160, 160});
+        Sys().PumpUntilIdle();
+        ASSERT_TRUE(button.IsPushed());
+        row.takeAway();
+        EXPECT_FALSE(button.IsPushed()) << "no release will come to end the press";
+        const int hovers = other.hovers;
+        Backend().MoveMouse({260, 130});  // onto the other control
+        Sys().RunFor(5ms);
+        EXPECT_EQ(other.hovers, hovers + 1) << "the pointer reaches other windows again";
+        Backend().Release({260, 130});
+        Backend().MoveMouse({105, 105});
+        Sys().RunFor(5ms);
+    }
+    EXPECT_TRUE(frame.clicks.empty());
 }
 
 }  // namespace

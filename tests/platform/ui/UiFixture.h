@@ -11,9 +11,11 @@ namespace vesk::ui::test {
 
 class UiFixture : public ::testing::Test {
 protected:
-    explicit UiFixture(headless::Options options = {}) {
+    explicit UiFixture(headless::Options options = {})
+        : UiFixture(std::make_unique<headless::HeadlessBackend>(std::move(options))) {}
+    // For a test that watches the backend through a subclass of its own.
+    explicit UiFixture(std::unique_ptr<headless::HeadlessBackend> backend) {
         clock::Install(&m_clock);
-        auto backend = std::make_unique<headless::HeadlessBackend>(std::move(options));
         m_backend = backend.get();
         m_system = std::make_unique<System>(std::move(backend));
     }
