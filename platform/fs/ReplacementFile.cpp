@@ -21,6 +21,20 @@ bool IsSingleName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
 
+// The passing name is kept short, so only the rename would find a name too long for the
+// folder; checked first, nothing is written for a file that could never be put in place.
+bool FitsFolder(int folder, const std::string& name) {
+    const long longest = fpathconf(folder, _PC_NAME_MAX);
+    return longest < 0 || name.size() <= static_cast<std::size_t>(longest);
+}
+
+// Root may write anything; for anyone else the write bits alone do not say whether the
+// file is theirs to replace.
+bool MayWrite(int folder, const std::string& target, mode_t mode) {
+    if ((mode & kAllWriteBits) == 0) return false;
+    return geteuid() == 0 || faccessat(folder, target.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
 // Unique within the process by the counter, across processes by the id; a leftover of an
 // earlier run with the same id is stepped over.
 std::string PassingName(const std::string& target) {
@@ -51,13 +65,17 @@ ReplacementFile::Result ReplacementFile::Create(const ConfinedFolder& folder,
                                                 ReplacementFile& out) {
     out.Abandon();
     const std::string target = NativePath(name);
-    if (!folder.IsOpen() || !IsSingleName(target)) return Result::Failed;
+    if (!folder.IsOpen() || !IsSingleName(target) || !FitsFolder(folder.Descriptor(), target)) {
+        return Result::Failed;
+    }
     struct stat existing {};
     const bool exists =
         fstatat(folder.Descriptor(), target.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     const bool replacesFile = exists && S_ISREG(existing.st_mode);
     if (exists && !replacesFile && !S_ISLNK(existing.st_mode)) return Result::Failed;
-    if (replacesFile && (existing.st_mode & kAllWriteBits) == 0) return Result::ReadOnly;
+    if (replacesFile && !MayWrite(folder.Descriptor(), target, existing.st_mode)) {
+        return Result::ReadOnly;
+    }
 
     const mode_t mode = executable ? 0777 : 0666;
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {

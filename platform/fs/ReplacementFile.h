@@ -2,8 +2,9 @@
 // A file written beside its target under a passing name and renamed over the target once
 // complete, so the target holds its old content or the new content whole, never a part;
 // a durable commit also survives a crash of the machine. Serves the archive extractor and
-// settings files. A read-only target or a folder is never replaced; a link in the target's
-// place is replaced itself, never followed. One object per thread.
+// settings files. A target the caller may not write (for root: one with no write bit) or a
+// folder is never replaced; a link in the target's place is replaced itself, never followed.
+// One object per thread.
 
 #include <chrono>
 #include <cstddef>
@@ -30,7 +31,8 @@ public:
     // Starts the new content of name (a single name, no "/") in folder. A new file gets the
     // usual permissions, with execute permission when executable is set; a replaced file
     // keeps the permissions of the old one, and its owner and group where the caller may
-    // set them. The folder must stay open until the file is committed or abandoned.
+    // set them. The folder must stay open until the file is committed or abandoned. A name
+    // longer than the folder's file system allows fails before anything is written.
     static Result Create(const ConfinedFolder& folder, std::wstring_view name, bool executable,
                          ReplacementFile& out);
 
