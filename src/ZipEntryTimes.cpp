@@ -1,5 +1,6 @@
 #include "ZipEntryTimes.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace {
@@ -14,9 +15,10 @@ std::uint16_t Read16(std::string_view bytes, std::size_t at) {
                                       static_cast<unsigned char>(bytes[at + 1]) << 8);
 }
 
-std::uint32_t Read32(std::string_view bytes, std::size_t at) {
-    return static_cast<std::uint32_t>(Read16(bytes, at)) |
-           static_cast<std::uint32_t>(Read16(bytes, at + 2)) << 16;
+// Unix times in a "UT" block are signed: before 1970 is below zero.
+std::int32_t ReadSigned32(std::string_view bytes, std::size_t at) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(Read16(bytes, at)) |
+                                     static_cast<std::uint32_t>(Read16(bytes, at + 2)) << 16);
 }
 
 // The data of the first "UT" block; empty when there is none.
@@ -39,6 +41,22 @@ std::string_view FindExtendedTimestamp(std::string_view extra) {
 ZipFileTime ZipFileTimeFromUnix(std::int64_t seconds) {
     if (seconds < -kSecondsFrom1601To1970) return 0;
     return static_cast<ZipFileTime>(seconds + kSecondsFrom1601To1970) * kTicksPerSecond;
+}
+
+std::chrono::system_clock::time_point ZipTimePointOf(ZipFileTime time) {
+    using Clock = std::chrono::system_clock;
+    using std::chrono::seconds;
+    // Whole seconds first, so nothing overflows before the clamp.
+    const auto earliest = std::chrono::ceil<seconds>(Clock::time_point::min().time_since_epoch());
+    const auto latest = std::chrono::floor<seconds>(Clock::time_point::max().time_since_epoch());
+    const std::int64_t unixSeconds =
+        static_cast<std::int64_t>(time / kTicksPerSecond) - kSecondsFrom1601To1970;
+    if (unixSeconds < earliest.count()) return Clock::time_point(earliest);
+    if (unixSeconds >= latest.count()) return Clock::time_point(latest);
+    const auto rest = std::chrono::duration<std::int64_t, std::ratio<1, kTicksPerSecond>>(
+        static_cast<std::int64_t>(time % kTicksPerSecond));
+    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(seconds(unixSeconds)) +
+                             std::chrono::duration_cast<Clock::duration>(rest));
 }
 
 ZipFileTime ZipFileTimeFromDos(const ZipDosTime& time) {
@@ -66,7 +84,7 @@ void ApplyExtendedTimestamp(std::string_view extra, ZipEntry& entry) {
     for (unsigned bit = 0; bit < 3; ++bit) {
         if ((flags & (1u << bit)) == 0) continue;
         if (block.size() - at < 4) return;
-        *targets[bit] = ZipFileTimeFromUnix(Read32(block, at));
+        *targets[bit] = ZipFileTimeFromUnix(ReadSigned32(block, at));
         at += 4;
     }
 }

@@ -1,11 +1,11 @@
 // Extracting one entry: its folders, the file that replaces what was there, the copy of its
 // data, and its attributes and times.
 
-#include <chrono>
 #include <new>
 #include <string>
 
 #include "ZipEntryName.h"
+#include "ZipEntryTimes.h"
 #include "ZipHandle.h"
 #include "fs/ConfinedFolder.h"
 #include "fs/Files.h"
@@ -19,7 +19,6 @@ using vesk::fs::ReplacementFile;
 constexpr unsigned long kEncryptedFlag = 0x1;
 constexpr unsigned long kStored = 0;
 constexpr unsigned long kDeflated = 8;
-constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
 
 // Where a target name points: below the base, at a path of its own, or at a drive, which
 // this system has none of.
@@ -44,15 +43,6 @@ Target SplitTarget(const wchar_t* name) {
     target.file = target.folder.substr(fileStart);
     target.folder.resize(fileStart);
     return target;
-}
-
-ReplacementFile::TimePoint TimePointOf(ZipFileTime time) {
-    using std::chrono::seconds;
-    const auto ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>(
-        static_cast<std::int64_t>(time));
-    return ReplacementFile::TimePoint(
-        std::chrono::duration_cast<ReplacementFile::TimePoint::duration>(
-            ticks - seconds(kSecondsFrom1601To1970)));
 }
 
 ZipResult ExtractFolder(const ZipHandle& zip, const Target& target) {
@@ -127,8 +117,8 @@ ZipResult ExtractFile(ZipHandle& zip, const Target& target) {
     }
     const ZipEntry& entry = zip.described;
     const bool readOnly = (entry.attributes & kZipAttributeReadOnly) != 0;
-    if (!file.Commit(readOnly, TimePointOf(entry.accessTime),
-                     TimePointOf(entry.modificationTime))) {
+    if (!file.Commit(readOnly, ZipTimePointOf(entry.accessTime),
+                     ZipTimePointOf(entry.modificationTime))) {
         return kZipWriteFailed;
     }
     return kZipSuccess;
