@@ -9,7 +9,11 @@ PackageExtractionResult ExtractUpdatePackage(const std::wstring& packagePath,
     // own and nothing is extracted.
     ZipHandle* zip = OpenZipFile(packagePath.c_str(), nullptr);
     result.opened = zip != nullptr;
-    SetZipBaseFolder(zip, programFolder.c_str());
+    // Without a base the entries would land in whatever the current folder is.
+    if (SetZipBaseFolder(zip, programFolder.c_str()) != kZipSuccess) {
+        CloseZipFile(zip);
+        return result;
+    }
     ZipEntry entry;
     if (GetZipEntry(zip, -1, &entry) == kZipSuccess) result.entries = entry.index;
     for (int i = 0; i < result.entries; ++i) {

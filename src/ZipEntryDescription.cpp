@@ -40,8 +40,10 @@ bool IsUnixExecutable(const unz_file_info64& info) {
            (info.external_fa & kUnixTypeMask) == kUnixRegularFile;
 }
 
-// Read failures of the archive file itself, as against what was read not making sense.
+// Read failures of the archive file itself, as against what was read not making sense; the
+// reader reports a failed allocation as an internal error.
 ZipResult FromReaderError(int error) {
+    if (error == UNZ_INTERNALERROR) return kZipNoMemory;
     return error == UNZ_ERRNO ? kZipReadFailed : kZipCorrupt;
 }
 
@@ -73,10 +75,20 @@ std::wstring NameOf(const char* stored, unsigned long storedSize) {
     return vesk::text::Utf8ToWide(std::string_view(stored, strnlen(stored, size)));
 }
 
-// Opening the entry's raw stream checks its local header and finds its extra field.
-ZipResult ReadLocalExtra(unzFile reader, std::string& extra) {
+ZipResult FromRawOpenError(int error) {
+    if (error == UNZ_INTERNALERROR) return kZipNoMemory;
+    return error == UNZ_BADZIPFILE ? kZipCorrupt : kZipReadFailed;
+}
+
+// Opening the entry's raw stream checks its local header and finds its extra field. The
+// reader refuses to open entries of methods it does not know even raw; those are described
+// from the central record alone, and their extraction reports the method.
+ZipResult ReadLocalExtra(unzFile reader, unsigned long method, std::string& extra) {
+    extra.clear();
     const int rc = unzOpenCurrentFile2(reader, nullptr, nullptr, 1);
-    if (rc != UNZ_OK) return rc == UNZ_BADZIPFILE ? kZipCorrupt : kZipReadFailed;
+    if (rc != UNZ_OK && method != kZipMethodStored && method != kZipMethodDeflated)
+        return kZipSuccess;
+    if (rc != UNZ_OK) return FromRawOpenError(rc);
     const int size = unzGetLocalExtrafield(reader, nullptr, 0);
     extra.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
     const int read = extra.empty() ? 0 : unzGetLocalExtrafield(reader, extra.data(), size);
@@ -96,7 +108,8 @@ ZipResult ReadDescription(ZipHandle& zip, int index) {
     int rc = unzGetCurrentFileInfo64(zip.reader, &info, name, kZipMaxName, nullptr, 0, nullptr, 0);
     if (rc != UNZ_OK) return FromReaderError(rc);
     std::string extra;
-    if (const ZipResult result = ReadLocalExtra(zip.reader, extra); result != kZipSuccess) {
+    if (const ZipResult result = ReadLocalExtra(zip.reader, info.compression_method, extra);
+        result != kZipSuccess) {
         return result;
     }
     ZipEntry entry;

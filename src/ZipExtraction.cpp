@@ -17,8 +17,6 @@ using vesk::fs::ConfinedFolder;
 using vesk::fs::ReplacementFile;
 
 constexpr unsigned long kEncryptedFlag = 0x1;
-constexpr unsigned long kStored = 0;
-constexpr unsigned long kDeflated = 8;
 
 // Where a target name points: below the base, at a path of its own, or at a drive, which
 // this system has none of.
@@ -75,11 +73,12 @@ ZipResult OpenEntryStream(ZipHandle& zip) {
     const bool encrypted = (data.flags & kEncryptedFlag) != 0;
     if (encrypted && !zip.password) return kZipPasswordRequired;
     // Any other method would be handed over still compressed.
-    if (data.method != kStored && data.method != kDeflated) return kZipFlateFailed;
-    const char* password = encrypted ? zip.password->c_str() : nullptr;
-    if (unzOpenCurrentFile3(zip.reader, nullptr, nullptr, 0, password) != UNZ_OK) {
+    if (data.method != kZipMethodStored && data.method != kZipMethodDeflated) {
         return kZipFlateFailed;
     }
+    const char* password = encrypted ? zip.password->c_str() : nullptr;
+    const int rc = unzOpenCurrentFile3(zip.reader, nullptr, nullptr, 0, password);
+    if (rc != UNZ_OK) return rc == UNZ_INTERNALERROR ? kZipNoMemory : kZipFlateFailed;
     zip.streamOpen = true;
     return kZipSuccess;
 }

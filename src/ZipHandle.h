@@ -14,6 +14,9 @@
 
 inline constexpr int kZipKindReading = 1;
 inline constexpr std::size_t kZipBufferSize = 16384;
+// The compression methods this reader can extract.
+inline constexpr unsigned long kZipMethodStored = 0;
+inline constexpr unsigned long kZipMethodDeflated = 8;
 
 // What extraction needs to know of an entry beyond its description.
 struct ZipEntryData {

@@ -40,7 +40,7 @@ void PutCommon(std::string& out, const TestZipEntry& entry, std::uint32_t crc, s
                std::size_t extraSize) {
     Put16(out, 20);
     Put16(out, entry.flags);
-    Put16(out, entry.deflate ? 8 : 0);
+    Put16(out, entry.method.value_or(entry.deflate ? 8 : 0));
     Put16(out, entry.dosTime);
     Put16(out, entry.dosDate);
     Put32(out, crc);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@ struct TestZipEntry {
     std::string name;
     std::string data;
     bool deflate = true;
+    // Recorded as the method instead of 8 or 0, the data kept as deflate says.
+    std::optional<std::uint16_t> method;
     std::uint16_t versionMadeBy = 20;  // host 0: DOS attributes
     std::uint32_t externalAttributes = 0;
     std::uint16_t dosDate = (40 << 9) | (1 << 5) | 1;  // 2020-01-01

@@ -134,6 +134,26 @@ TEST_F(ZipExtractTest, UnixEntryWithoutOwnerWriteBecomesReadOnly) {
     EXPECT_EQ(StatOf(m_program / "plain").st_mode & 0111, 0u);
 }
 
+TEST_F(ZipExtractTest, WritableFileIsReplacedByAReadOnlyEntry) {
+    WriteFileBytes(m_program / "VeskClient.exe", "old");
+    stdfs::permissions(m_program / "VeskClient.exe", stdfs::perms(0644));
+    TestZipEntry readOnly{"VeskClient.exe", "new"};
+    readOnly.externalAttributes = kZipAttributeReadOnly;
+    EXPECT_EQ(ExtractOne(readOnly), kZipSuccess);
+    EXPECT_EQ(ReadFileBytes(m_program / "VeskClient.exe"), "new");
+    EXPECT_EQ(StatOf(m_program / "VeskClient.exe").st_mode & 07777, 0444u);
+    EXPECT_EQ(Listing(m_program), std::vector<std::string>{"VeskClient.exe"});
+}
+
+// A name the file system cannot hold fails before its data is inflated, as any file that
+// cannot be created does.
+TEST_F(ZipExtractTest, NameTooLongForTheFileSystemCannotBeCreated) {
+    const std::string longest(255, 'n');
+    EXPECT_EQ(ExtractOne({"d/" + longest, "fits"}), kZipSuccess);
+    EXPECT_EQ(ExtractOne({"d/" + longest + "x", std::string(100000, 'x')}), kZipCannotOpenFile);
+    EXPECT_EQ(Listing(m_program), (std::vector<std::string>{"d", "d/" + longest}));
+}
+
 TEST_F(ZipExtractTest, ReadOnlyFileFromAnEarlierPackageStays) {
     TestZipEntry readOnly{"VeskClient.exe", "first"};
     readOnly.externalAttributes = kZipAttributeReadOnly;
@@ -175,6 +195,27 @@ TEST_F(ZipExtractTest, DamagedDataFailsAndLeavesTheOldFileWhole) {
         EXPECT_EQ(ExtractOne(c.stored), c.result) << c.what;
         EXPECT_EQ(ReadFileBytes(m_program / "f.dat"), "old") << c.what;
         EXPECT_EQ(Listing(m_program), std::vector<std::string>{"f.dat"}) << c.what;
+    }
+}
+
+// Methods this reader cannot inflate (LZMA, AES, ...) are still described from the central
+// record; only their extraction fails, with the method's code, and writes nothing.
+TEST_F(ZipExtractTest, OtherMethodsAreDescribedButNotExtracted) {
+    for (const std::uint16_t method : {14, 99, 93, 12}) {
+        TestZipEntry stored = UnixEntry("packed.bin", "not really compressed", 0100644);
+        stored.deflate = false;
+        stored.method = method;
+        stored.localExtra = ExtendedTimestamp(1, {1600000001});
+        ZipHandle* zip = OpenZipFile(Package({stored, {"next.txt", "n"}}).c_str(), nullptr);
+        SetZipBaseFolder(zip, m_program.wstring().c_str());
+        ZipEntry entry;
+        ASSERT_EQ(GetZipEntry(zip, 0, &entry), kZipSuccess) << method;
+        EXPECT_EQ(entry.name, L"packed.bin");
+        EXPECT_EQ(entry.uncompressedSize, 21u);
+        EXPECT_EQ(UnzipEntryToFile(zip, 0, L"packed.bin"), kZipFlateFailed) << method;
+        EXPECT_EQ(UnzipEntryToFile(zip, 1, L"next.txt"), kZipSuccess) << method;
+        CloseZipFile(zip);
+        EXPECT_EQ(Listing(m_program), std::vector<std::string>{"next.txt"}) << method;
     }
 }
 
@@ -220,6 +261,20 @@ TEST_F(ZipExtractTest, EmptyOrUnopenablePackageChangesNothing) {
     EXPECT_FALSE(missing.opened);
     EXPECT_EQ(missing.entries, 0);
     EXPECT_EQ(Listing(m_program), std::vector<std::string>{"keep.txt"});
+}
+
+// The current folder stands in for a base that was never set.
+TEST_F(ZipExtractTest, EmptyProgramFolderExtractsNothing) {
+    const stdfs::path current = m_root / "current";
+    stdfs::create_directory(current);
+    const stdfs::path previous = stdfs::current_path();
+    stdfs::current_path(current);
+    const auto result = ExtractUpdatePackage(Package({{"a.txt", "a"}, {"d/b.txt", "b"}}), L"");
+    stdfs::current_path(previous);
+    EXPECT_TRUE(result.opened);
+    EXPECT_EQ(result.failedEntries, 0);
+    EXPECT_EQ(Listing(current), std::vector<std::string>{});
+    EXPECT_EQ(Listing(m_program), std::vector<std::string>{});
 }
 
 TEST_F(ZipExtractTest, PackageMadeByTheZipTool) {
