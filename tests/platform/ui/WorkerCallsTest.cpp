@@ -152,6 +152,7 @@ TEST_F(WorkerCalls, AWorkersAlignmentChangeIsAppliedAndRepainted) {
     });
     Sys().RunModalLoop(main);
     worker.join();
+    Sys().PumpUntilIdle();  // the loop may have ended before painting
     EXPECT_EQ(status.GetAlignment(), vesk::gfx::TextAlign::Left);
     EXPECT_GT(Sys().Stats().compositions, composed);
 }
