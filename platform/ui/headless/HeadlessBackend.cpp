@@ -7,6 +7,7 @@
 
 #include "text/Number.h"
 #include "text/Utf.h"
+#include "ui/StandardErrorBox.h"
 
 namespace vesk::ui::headless {
 
@@ -14,7 +15,6 @@ namespace {
 
 constexpr const char* kSnapshotsVariable = "VESK_UI_SNAPSHOTS";
 constexpr const char* kAnswersVariable = "VESK_UI_ANSWERS";
-constexpr const char* kBoxPrefix = "Message box: ";
 
 std::optional<int> ParseAnswer(const std::string& word) {
     if (word == "ok" || word == "OK") return IDOK;
@@ -119,12 +119,7 @@ std::optional<int> HeadlessBackend::AnswerBox(const BoxInfo& box) {
         answer = ParseAnswer(m_answers.front()).value_or(box.safeDefault);
         m_answers.pop_front();
     }
-    // One write, so lines from other threads cannot land inside the box's text.
-    std::string message =
-        kBoxPrefix + text::WideToUtf8(box.title) + "\n" + text::WideToUtf8(box.text);
-    if (message.empty() || message.back() != '\n') message += '\n';
-    std::fwrite(message.data(), 1, message.size(), stderr);
-    std::fflush(stderr);
+    WriteBoxToStandardError(text::WideToUtf8(box.title), text::WideToUtf8(box.text));
     return answer;
 }
 
