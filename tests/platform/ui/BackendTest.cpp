@@ -18,14 +18,15 @@ public:
     int m_safe;
 };
 
-vesk::test::TempDir& Snapshots() {
-    static vesk::test::TempDir dir;
-    return dir;
-}
+// A base of its own, so the folder exists before the backend that writes into it; a fresh one
+// for every run of the test.
+struct SnapshotFolder {
+    vesk::test::TempDir snapshots;
+};
 
-class Answers : public vesk::ui::test::UiFixture {
+class Answers : protected SnapshotFolder, public vesk::ui::test::UiFixture {
 protected:
-    Answers() : UiFixture(headless::Options{Snapshots().path().string(), "cancel, 6,bogus"}) {}
+    Answers() : UiFixture(headless::Options{snapshots.path().string(), "cancel, 6,bogus"}) {}
 };
 
 TEST_F(Answers, BoxesTakeScriptedAnswersThenTheirSafeDefault) {
@@ -47,7 +48,7 @@ TEST_F(Answers, BoxesTakeScriptedAnswersThenTheirSafeDefault) {
         EXPECT_NE(err.find(vesk::text::WideToUtf8(row.title)), std::string::npos) << err;
     }
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(Snapshots().path()))
+    for (const auto& entry : std::filesystem::directory_iterator(snapshots.path()))
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     ASSERT_EQ(names.size(), 8u);
