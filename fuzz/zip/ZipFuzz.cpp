@@ -1,5 +1,7 @@
-// Any bytes as an update package, every entry extracted into a scratch folder: never
-// crashes, never leaks, and never writes beside that folder or leaves a link in it.
+// Any bytes as an update package, every entry extracted into a base folder nested in a
+// scratch folder: never crashes, never leaks, never writes beside the base or above it,
+// never follows the links placed in it out to the folder they lead to, and never makes a
+// link of its own.
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -9,6 +11,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <string>
 
 #include "ZipArchive.h"
@@ -49,18 +53,57 @@ void ExtractAll(const stdfs::path& archive, const stdfs::path& base) {
     CloseZipFile(zip);
 }
 
-void CheckConfined(const stdfs::path& root) {
-    for (const auto& item : stdfs::directory_iterator(root)) {
-        if (item.path().filename() != "base") {
-            std::fprintf(stderr, "written beside the base: %s\n", item.path().c_str());
-            abort();
+// Links placed in the base before extraction, to a folder and a file outside it.
+struct PlacedLink {
+    const char* name;
+    const char* target;
+};
+constexpr PlacedLink kPlacedLinks[] = {{"plugins", "../../outside"},
+                                       {"linked.txt", "../../outside/kept.txt"}};
+constexpr char kKeptContent[] = "keep";
+
+[[noreturn]] void Fail(const char* what, const stdfs::path& path) {
+    std::fprintf(stderr, "%s: %s\n", what, path.c_str());
+    abort();
+}
+
+// root/outside/kept.txt, and root/nest/base with the links to them.
+void Prepare(const stdfs::path& root) {
+    stdfs::create_directories(root / "outside");
+    stdfs::create_directories(root / "nest/base");
+    std::ofstream(root / "outside/kept.txt", std::ios::binary) << kKeptContent;
+    for (const PlacedLink& link : kPlacedLinks) {
+        stdfs::create_symlink(link.target, root / "nest/base" / link.name);
+    }
+}
+
+void CheckHoldsOnly(const stdfs::path& folder, std::set<std::string> expected) {
+    for (const auto& item : stdfs::directory_iterator(folder)) {
+        if (item.is_symlink() || expected.erase(item.path().filename().string()) == 0) {
+            Fail("written outside the base", item.path());
         }
     }
-    for (const auto& item : stdfs::recursive_directory_iterator(root / "base")) {
-        if (item.is_symlink()) {
-            std::fprintf(stderr, "link made: %s\n", item.path().c_str());
-            abort();
-        }
+    if (!expected.empty()) Fail("removed outside the base", folder / *expected.begin());
+}
+
+bool IsPlacedLink(const stdfs::path& base, const stdfs::path& link) {
+    for (const PlacedLink& placed : kPlacedLinks) {
+        if (link == base / placed.name && stdfs::read_symlink(link) == placed.target) return true;
+    }
+    return false;
+}
+
+void CheckConfined(const stdfs::path& scratch, const stdfs::path& root) {
+    CheckHoldsOnly(scratch, {"input.zip", "root"});
+    CheckHoldsOnly(root, {"nest", "outside"});
+    CheckHoldsOnly(root / "nest", {"base"});
+    CheckHoldsOnly(root / "outside", {"kept.txt"});
+    std::ifstream kept(root / "outside/kept.txt", std::ios::binary);
+    const std::string content{std::istreambuf_iterator<char>(kept), {}};
+    if (content != kKeptContent) Fail("changed outside the base", root / "outside/kept.txt");
+    const stdfs::path base = root / "nest/base";
+    for (const auto& item : stdfs::recursive_directory_iterator(base)) {
+        if (item.is_symlink() && !IsPlacedLink(base, item.path())) Fail("link made", item.path());
     }
 }
 
@@ -83,9 +126,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::ofstream out(archive, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    stdfs::create_directories(root / "base");
-    ExtractAll(archive, root / "base");
-    CheckConfined(root);
+    Prepare(root);
+    ExtractAll(archive, root / "nest/base");
+    CheckConfined(Scratch(), root);
     RemoveAll(root);
     return 0;
 }
