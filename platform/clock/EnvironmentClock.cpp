@@ -48,24 +48,25 @@ private:
     int m_writeFd;
 };
 
-bool ParsePipeSpec(const char* spec, int& readFd, int& writeFd) {
-    return std::sscanf(spec, "pipe:%d:%d", &readFd, &writeFd) == 2 && readFd >= 0 && writeFd >= 0;
+bool ParsePipeSetting(const char* setting, int& readFd, int& writeFd) {
+    return std::sscanf(setting, "pipe:%d:%d", &readFd, &writeFd) == 2 && readFd >= 0 &&
+           writeFd >= 0;
 }
 
 }  // namespace
 
 void InstallClockFromEnvironment() {
-    const char* spec = std::getenv("VESK_CLOCK");
-    if (!spec || !*spec) return;
+    const char* setting = std::getenv("VESK_CLOCK");
+    if (!setting || !*setting) return;
     // Installed once for the life of the process, so they are never destroyed.
-    if (std::strcmp(spec, "virtual") == 0) {
+    if (std::strcmp(setting, "virtual") == 0) {
         static ManualClock* virtualClock = new ManualClock(SystemClock().LocalNow());
         Install(virtualClock);
         return;
     }
     int readFd = -1;
     int writeFd = -1;
-    if (ParsePipeSpec(spec, readFd, writeFd)) {
+    if (ParsePipeSetting(setting, readFd, writeFd)) {
         static PipeClock* pipeClock = new PipeClock(readFd, writeFd);
         Install(pipeClock);
     }

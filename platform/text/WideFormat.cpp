@@ -103,26 +103,26 @@ std::wstring Widen(const std::string& narrow) {
 }
 
 // Builds "%<flags><width>.<precision><length><conversion>" for snprintf.
-std::string NarrowSpec(const Directive& d, std::string_view length, char conversion) {
-    std::string spec = "%";
-    spec += d.flags;
-    if (d.width >= 0) spec += std::to_string(d.width);
+std::string NarrowPattern(const Directive& d, std::string_view length, char conversion) {
+    std::string pattern = "%";
+    pattern += d.flags;
+    if (d.width >= 0) pattern += std::to_string(d.width);
     if (d.precision >= 0) {
-        spec += '.';
-        spec += std::to_string(d.precision);
+        pattern += '.';
+        pattern += std::to_string(d.precision);
     }
-    spec += length;
-    spec += conversion;
-    return spec;
+    pattern += length;
+    pattern += conversion;
+    return pattern;
 }
 
 template <class T>
-std::wstring Printf(const std::string& spec, T value) {
+std::wstring Printf(const std::string& pattern, T value) {
     ClassicNumbers classic;
-    const int size = std::snprintf(nullptr, 0, spec.c_str(), value);
+    const int size = std::snprintf(nullptr, 0, pattern.c_str(), value);
     if (size <= 0) return {};
     std::string out(static_cast<std::size_t>(size) + 1, '\0');
-    std::snprintf(out.data(), out.size(), spec.c_str(), value);
+    std::snprintf(out.data(), out.size(), pattern.c_str(), value);
     out.resize(static_cast<std::size_t>(size));
     return Widen(out);
 }
@@ -139,21 +139,21 @@ std::wstring FormatSigned(const Directive& d, const FormatArg::Value& v) {
     if (u && *u > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
         Directive plain = d;
         std::erase_if(plain.flags, [](char c) { return c == '+' || c == ' '; });
-        return Printf(NarrowSpec(plain, "ll", 'u'), static_cast<unsigned long long>(*u));
+        return Printf(NarrowPattern(plain, "ll", 'u'), static_cast<unsigned long long>(*u));
     }
-    return Printf(NarrowSpec(d, "ll", 'd'), static_cast<long long>(AsInt64(v)));
+    return Printf(NarrowPattern(d, "ll", 'd'), static_cast<long long>(AsInt64(v)));
 }
 
 std::wstring FormatUnsigned(const Directive& d, const FormatArg::Value& v) {
     Directive plain = d;
     std::erase_if(plain.flags, [](char c) { return c == '+' || c == ' '; });
     const char conversion = static_cast<char>(d.conversion);
-    return Printf(NarrowSpec(plain, "ll", conversion),
+    return Printf(NarrowPattern(plain, "ll", conversion),
                   static_cast<unsigned long long>(AsUnsigned(v, d.wide64)));
 }
 
 std::wstring FormatFloating(const Directive& d, const FormatArg::Value& v) {
-    return Printf(NarrowSpec(d, "", static_cast<char>(d.conversion)), AsDouble(v));
+    return Printf(NarrowPattern(d, "", static_cast<char>(d.conversion)), AsDouble(v));
 }
 
 std::wstring FormatChar(const Directive& d, const FormatArg::Value& v) {
