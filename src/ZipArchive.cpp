@@ -12,6 +12,7 @@
 #include <new>
 #include <system_error>
 
+#include "ZipFileSource.h"
 #include "ZipHandle.h"
 #include "fs/Paths.h"
 
@@ -81,7 +82,8 @@ bool OpenReader(const std::string& path, ZipHandle& zip) {
     std::error_code error;
     const std::uint64_t archiveSize = std::filesystem::file_size(path, error);
     if (error) return false;
-    zip.reader = unzOpen64(path.c_str());
+    zlib_filefunc64_def functions = ZipFileSourceFunctions();
+    zip.reader = unzOpen2_64(path.c_str(), &functions);
     if (!zip.reader) return IsEmptyArchive(path, archiveSize);
     unz_global_info64 info{};
     if (unzGetGlobalInfo64(zip.reader, &info) != UNZ_OK ||

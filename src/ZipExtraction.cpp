@@ -43,18 +43,27 @@ Target SplitTarget(const wchar_t* name) {
     return target;
 }
 
+// Opens relative below the base, creating what is missing. The base is made only when it
+// cannot be opened: making it for every entry cost a system call per parent per entry.
+ConfinedFolder::Result OpenBelowBase(const ZipHandle& zip, const std::wstring& relative,
+                                     ConfinedFolder& folder) {
+    ConfinedFolder::Result result = ConfinedFolder::Open(zip.base, relative, true, folder);
+    if (result == ConfinedFolder::Result::Failed && vesk::fs::CreateFolderTree(zip.base)) {
+        result = ConfinedFolder::Open(zip.base, relative, true, folder);
+    }
+    return result;
+}
+
 ZipResult ExtractFolder(const ZipHandle& zip, const Target& target) {
     const std::wstring path = target.folder + target.file;
     if (target.kind == TargetKind::Absolute) {
         vesk::fs::CreateFolderTree(path);
         return kZipSuccess;
     }
-    vesk::fs::CreateFolderTree(zip.base);
     ConfinedFolder folder;
     // A failure to create it is not the entry's failure; a folder that would lead out is.
-    return ConfinedFolder::Open(zip.base, path, true, folder) == ConfinedFolder::Result::Refused
-               ? kZipCannotOpenFile
-               : kZipSuccess;
+    return OpenBelowBase(zip, path, folder) == ConfinedFolder::Result::Refused ? kZipCannotOpenFile
+                                                                               : kZipSuccess;
 }
 
 bool OpenTargetFolder(const ZipHandle& zip, const Target& target, ConfinedFolder& folder) {
@@ -63,9 +72,7 @@ bool OpenTargetFolder(const ZipHandle& zip, const Target& target, ConfinedFolder
         return ConfinedFolder::Open(target.folder, L"", false, folder) ==
                ConfinedFolder::Result::Ok;
     }
-    vesk::fs::CreateFolderTree(zip.base);
-    return ConfinedFolder::Open(zip.base, target.folder, true, folder) ==
-           ConfinedFolder::Result::Ok;
+    return OpenBelowBase(zip, target.folder, folder) == ConfinedFolder::Result::Ok;
 }
 
 ZipResult OpenEntryStream(ZipHandle& zip) {
