@@ -163,7 +163,12 @@ std::optional<std::string> ExclusiveFile::ReadAll() {
 }
 
 bool ExclusiveFile::Truncate() {
-    return m_fd >= 0 && ftruncate(m_fd, 0) == 0 && lseek(m_fd, 0, SEEK_SET) == 0;
+    if (m_fd < 0) return false;
+    // An empty file is left alone: truncating one makes some file systems write it out
+    // eagerly when it is closed.
+    const auto size = Size();
+    if (size && *size == 0) return lseek(m_fd, 0, SEEK_SET) == 0;
+    return ftruncate(m_fd, 0) == 0 && lseek(m_fd, 0, SEEK_SET) == 0;
 }
 
 bool ExclusiveFile::Write(const char* data, std::size_t size) {
