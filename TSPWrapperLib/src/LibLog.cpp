@@ -22,13 +22,7 @@ clock::LocalTime UtcNow() {
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     std::tm parts{};
     gmtime_r(&now, &parts);
-    return {parts.tm_year + 1900,
-            parts.tm_mon + 1,
-            parts.tm_mday,
-            parts.tm_hour,
-            parts.tm_min,
-            parts.tm_sec,
-            0};
+    return clock::FromCalendar(parts);
 }
 
 }  // namespace

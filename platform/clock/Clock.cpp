@@ -20,13 +20,7 @@ public:
         clock_gettime(CLOCK_REALTIME, &ts);
         tm parts{};
         localtime_r(&ts.tv_sec, &parts);
-        return {parts.tm_year + 1900,
-                parts.tm_mon + 1,
-                parts.tm_mday,
-                parts.tm_hour,
-                parts.tm_min,
-                parts.tm_sec,
-                static_cast<int>(ts.tv_nsec / 1000000)};
+        return FromCalendar(parts, static_cast<int>(ts.tv_nsec / 1000000));
     }
 
     void Sleep(Milliseconds duration) override { std::this_thread::sleep_for(duration); }
@@ -35,6 +29,11 @@ public:
 std::atomic<Clock*> g_current{nullptr};
 
 }  // namespace
+
+LocalTime FromCalendar(const std::tm& parts, int millisecond) {
+    return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+            parts.tm_min,         parts.tm_sec,     millisecond};
+}
 
 Clock& SystemClock() {
     static RealClock clock;

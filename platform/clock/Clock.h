@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 
 namespace vesk::clock {
 
@@ -26,6 +27,9 @@ struct LocalTime {
     int second = 0;
     int millisecond = 0;
 };
+
+// A calendar time as the C library breaks it down, with the milliseconds it lacks.
+LocalTime FromCalendar(const std::tm& parts, int millisecond = 0);
 
 class Clock {
 public:

@@ -26,13 +26,7 @@ LocalTime ManualClock::LocalNow() {
     const time_t t = timegm(&parts);
     tm out{};
     gmtime_r(&t, &out);
-    return {out.tm_year + 1900,
-            out.tm_mon + 1,
-            out.tm_mday,
-            out.tm_hour,
-            out.tm_min,
-            out.tm_sec,
-            static_cast<int>(totalMs % 1000)};
+    return FromCalendar(out, static_cast<int>(totalMs % 1000));
 }
 
 void ManualClock::Sleep(Milliseconds duration) {
