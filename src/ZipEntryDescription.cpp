@@ -70,9 +70,20 @@ ZipResult MoveToEntry(ZipHandle& zip, int index) {
 }
 
 // The name is taken as a C string, as the name of a file must be one.
+// A name cut to the description's limit ends before a character the cut would break.
+std::size_t CutAtCharacter(const char* stored, std::size_t size) {
+    std::size_t start = size;
+    while (start > 0 && (static_cast<unsigned char>(stored[start - 1]) & 0xC0) == 0x80) --start;
+    if (start == 0) return size;
+    const auto lead = static_cast<unsigned char>(stored[start - 1]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return size - (start - 1) < length ? start - 1 : size;
+}
+
 std::wstring NameOf(const char* stored, unsigned long storedSize) {
-    const std::size_t size = std::min<std::size_t>(storedSize, kZipMaxName);
-    return vesk::text::Utf8ToWide(std::string_view(stored, strnlen(stored, size)));
+    std::size_t size = strnlen(stored, std::min<std::size_t>(storedSize, kZipMaxName));
+    if (storedSize > kZipMaxName) size = CutAtCharacter(stored, size);
+    return vesk::text::Utf8ToWide(std::string_view(stored, size));
 }
 
 ZipResult FromRawOpenError(int error) {
@@ -123,7 +134,7 @@ ZipResult ReadDescription(ZipHandle& zip, int index) {
     entry.uncompressedSize = static_cast<std::uint32_t>(info.uncompressed_size);
     zip.described = std::move(entry);
     zip.describedData = {info.flag, info.compression_method, info.uncompressed_size,
-                         IsUnixExecutable(info)};
+                         IsUnixExecutable(info), info.size_filename > kZipMaxName};
     zip.describedIndex = index;
     return kZipSuccess;
 }

@@ -134,6 +134,7 @@ ZipResult ExtractEntry(ZipHandle& zip, int index, const wchar_t* name) {
     if (const ZipResult described = DescribeZipEntry(zip, index); described != kZipSuccess) {
         return described;
     }
+    if (zip.describedData.nameTooLong) return kZipCannotOpenFile;
     const Target target = SplitTarget(name);
     if (target.kind == TargetKind::Drive) return kZipBadArguments;
     // Nothing is written above the base, whatever the name says.

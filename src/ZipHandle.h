@@ -24,6 +24,9 @@ struct ZipEntryData {
     unsigned long method = 0;
     std::uint64_t uncompressedSize = 0;
     bool unixExecutable = false;
+    // The stored name is longer than a description holds: writing it under a cut name
+    // would put the data in the wrong file, so it is never extracted.
+    bool nameTooLong = false;
 };
 
 struct ZipHandle {

@@ -154,6 +154,28 @@ TEST_F(ZipExtractTest, NameTooLongForTheFileSystemCannotBeCreated) {
     EXPECT_EQ(Listing(m_program), (std::vector<std::string>{"d", "d/" + longest}));
 }
 
+// A stored name longer than a description holds is never written under its cut name,
+// which could be another file of the installation or end in half a character.
+TEST_F(ZipExtractTest, NameLongerThanADescriptionHoldsIsRefused) {
+    const std::string at260 = "ab/c/" + std::string(253, 'n') + "\xC3\xA9";
+    ASSERT_EQ(at260.size(), 260u);
+    EXPECT_EQ(ExtractOne({at260, "fits"}), kZipSuccess);
+    const std::string splitsACharacter = "ab/c/" + std::string(254, 'n') + "\xC3\xA9";
+    for (const std::string& longer : {at260 + "x", splitsACharacter}) {
+        EXPECT_EQ(ExtractOne({longer, "cut"}), kZipCannotOpenFile) << longer.size();
+    }
+    EXPECT_EQ(Listing(m_program), (std::vector<std::string>{"ab", "ab/c", at260}));
+    EXPECT_EQ(ReadFileBytes(m_program / at260), "fits");
+
+    // The description names it as far as whole characters go.
+    ZipHandle* zip = OpenZipFile(Package({{splitsACharacter, ""}}).c_str(), nullptr);
+    ZipEntry entry;
+    EXPECT_EQ(GetZipEntry(zip, 0, &entry), kZipSuccess);
+    EXPECT_EQ(entry.name, L"ab/c/" + std::wstring(254, L'n'));
+    EXPECT_EQ(UnzipEntryToFile(zip, 0, L"elsewhere.txt"), kZipCannotOpenFile);
+    CloseZipFile(zip);
+}
+
 TEST_F(ZipExtractTest, ReadOnlyFileFromAnEarlierPackageStays) {
     TestZipEntry readOnly{"VeskClient.exe", "first"};
     readOnly.externalAttributes = kZipAttributeReadOnly;
