@@ -67,6 +67,20 @@ TEST_F(DownLoadTest, PartialContentIsAcceptedLikeOk) {
     EXPECT_EQ(ReadFileBytes(m_dir / "file.bin"), "partial is fine");
 }
 
+// The length checked and handed back is the final answer's, not the redirect's own.
+TEST_F(DownLoadTest, RedirectIsFollowedToTheWholeFile) {
+    const std::string body = Body(300000);
+    m_server.Serve("/final.zip", {.body = body});
+    m_server.Serve("/moved.zip", {.status = 302,
+                                  .body = "<a href=\"/final.zip\">moved</a>",
+                                  .headers = {{"Location", m_server.Url("/final.zip")}}});
+    EXPECT_EQ(Fetch("/moved.zip"), kDownLoadOk);
+    EXPECT_EQ(ReadFileBytes(m_dir / "file.bin"), body);
+    EXPECT_EQ(m_length, 300000);
+    EXPECT_EQ(m_server.RequestCount("/moved.zip"), 1);
+    EXPECT_EQ(m_server.RequestCount("/final.zip"), 1);
+}
+
 TEST_F(DownLoadTest, ShortBodyIsFetchedAgainFromTheStartFourTimesThenFails) {
     m_server.Serve("/p.zip", {.body = Body(100000), .sendOnly = 40000});
     EXPECT_EQ(Fetch("/p.zip"), kDownLoadNetworkError);
