@@ -22,6 +22,23 @@ constexpr auto kStartPause = std::chrono::milliseconds(1000);
 constexpr wchar_t kTableErrorText[] = L"The file VeskClient_String_Table.dat cannot be accessed.";
 constexpr wchar_t kTableErrorCaption[] = L"Error!";
 constexpr int kExitCode = 1;
+constexpr wchar_t kGuardUnavailableLine[] =
+    L"Instance guard unavailable (%s, error %d), running anyway.";
+
+// Why no guard could be had, for the log line above.
+const wchar_t* GuardFailureText(vesk::process::InstanceGuard::Result result) {
+    using Result = vesk::process::InstanceGuard::Result;
+    switch (result) {
+        case Result::NoFile:
+            return L"the program's path cannot be read";
+        case Result::CannotOpen:
+            return L"the program file cannot be opened";
+        case Result::CannotLock:
+            return L"the program file cannot be locked";
+        default:
+            return L"unexpected result";
+    }
+}
 
 }  // namespace
 
@@ -31,10 +48,16 @@ CVeskUpdateApp::CVeskUpdateApp(std::vector<std::wstring> arguments) {
 }
 
 bool CVeskUpdateApp::InitInstance() {
-    if (!m_instanceGuard.TryAcquire(vesk::fs::ExecutablePath())) return false;
+    using GuardResult = vesk::process::InstanceGuard::Result;
+    // Only another copy's lock turns this one away; a guard that cannot be had at all must
+    // not keep the updater from ever running.
+    const GuardResult guard = m_instanceGuard.TryAcquire(vesk::fs::ExecutablePath());
+    if (guard == GuardResult::HeldElsewhere) return false;
     if (!PrepareUserFolder()) return false;
     PrepareProgramFolder();
     OpenUpdateLog(TheUpdateSettings().programFolder.c_str(), kUpdateLogFile, L"w+");
+    if (guard != GuardResult::Acquired)
+        WriteUpdateLog(kGuardUnavailableLine, GuardFailureText(guard), m_instanceGuard.LastError());
     SettleLanguage();
     if (!LoadStringTable()) {
         vesk::ui::ShowSystemMessageBox(kTableErrorText, kTableErrorCaption);
@@ -90,7 +113,10 @@ void CVeskUpdateApp::SettleLanguage() {
 
 bool CVeskUpdateApp::LoadStringTable() {
     const UpdateSettings& settings = TheUpdateSettings();
-    return TheStringTable().Load(settings.programFolder + kStringTableFile, settings.language - 1);
+    // Any number a settings file holds is a language; those of 0 and below read as English,
+    // and the column index must not overflow on the way there.
+    const int column = settings.language > 0 ? settings.language - 1 : 0;
+    return TheStringTable().Load(settings.programFolder + kStringTableFile, column);
 }
 
 bool CVeskUpdateApp::RestartRunningClient() {

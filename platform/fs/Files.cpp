@@ -31,6 +31,12 @@ struct flock WholeFileLock(short type) {
     return lock;
 }
 
+// What a non-blocking lock attempt says when another holder has the file (EWOULDBLOCK is
+// EAGAIN here); any other error means no lock can be had here at all.
+bool IsContention(int error) {
+    return error == EAGAIN || error == EACCES;
+}
+
 void CloseDescriptor(int fd) {
     if (fd >= 0) close(fd);
 }
@@ -138,11 +144,11 @@ ExclusiveFile::Result ExclusiveFile::Open(std::wstring_view path, Access access,
     // An open-file-description lock, unlike a classic record lock, conflicts with other
     // opens in this process too and is not lost when some other descriptor is closed.
     struct flock lock = WholeFileLock(access == Access::Read ? F_RDLCK : F_WRLCK);
-    if (fcntl(fd, F_OFD_SETLK, &lock) != 0) {
-        const bool conflict = errno == EAGAIN || errno == EACCES;
+    if (fcntl(fd, F_OFD_SETLK, &lock) != 0 && IsContention(errno)) {
         close(fd);
-        return conflict ? Result::Locked : Result::Failed;
+        return Result::Locked;
     }
+    // A file system without locks cannot keep others out, but the file itself is usable.
     out.m_fd = fd;
     return Result::Ok;
 }
@@ -200,9 +206,10 @@ bool IsFileLocked(std::wstring_view path) {
         // Absent is not locked; present but not openable for writing is.
         return errno != ENOENT && errno != ENOTDIR;
     }
-    // Only asks; taking the lock even briefly could turn away a real holder.
+    // Only asks; taking the lock even briefly could turn away a real holder. Where the file
+    // system keeps no locks, nobody can hold one.
     struct flock probe = WholeFileLock(F_WRLCK);
-    const bool locked = fcntl(fd, F_OFD_GETLK, &probe) != 0 || probe.l_type != F_UNLCK;
+    const bool locked = fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
     close(fd);
     return locked;
 }

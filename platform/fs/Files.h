@@ -53,8 +53,10 @@ public:
     ExclusiveFile& operator=(const ExclusiveFile&) = delete;
     ~ExclusiveFile();
 
-    // Never waits: a file another holder has locked gives Locked at once. Closes out
-    // first; only regular files open.
+    // Never waits: a file another holder has locked gives Locked at once, and only such a
+    // file does; one that cannot be opened gives NotFound (absent) or Failed. On a file
+    // system without locks the file opens all the same, unprotected. Closes out first; only
+    // regular files open.
     static Result Open(std::wstring_view path, Access access, bool createIfAbsent,
                        ExclusiveFile& out);
 
@@ -74,7 +76,8 @@ private:
 };
 
 // The lock test: true when the file exists and another holder has it locked, or it cannot
-// be opened for reading and writing.
+// be opened for reading and writing (the plug-in check treats both as a file in use). A
+// file system without locks has no holders.
 bool IsFileLocked(std::wstring_view path);
 
 }  // namespace vesk::fs

@@ -48,11 +48,11 @@ std::optional<std::wstring> XdgFolder(const char* variable, const wchar_t* under
 }  // namespace
 
 std::string NativePath(std::wstring_view path) {
-    return text::WideToUtf8(path);
+    return text::WideToNativeBytes(path);
 }
 
 std::wstring WidePath(std::string_view nativePath) {
-    return text::Utf8ToWide(nativePath);
+    return text::NativeBytesToWide(nativePath);
 }
 
 std::wstring ExecutablePath() {

@@ -9,7 +9,9 @@
 
 namespace vesk::fs {
 
-// Wide path to the bytes the file system takes (UTF-8), and back.
+// Wide path to the bytes the file system takes, and back. UTF-8 reads as text; any other
+// byte is carried as an escape (see text::NativeBytesToWide), so every native path makes
+// the trip to wide and back unchanged.
 std::string NativePath(std::wstring_view path);
 std::wstring WidePath(std::string_view nativePath);
 

@@ -11,6 +11,16 @@ namespace vesk::process {
 
 class InstanceGuard {
 public:
+    // What one attempt found. Only HeldElsewhere means another copy runs; the others say
+    // why no guard could be had at all, and then a copy runs unguarded rather than never.
+    enum class Result {
+        Acquired,       // this copy holds the guard
+        HeldElsewhere,  // another holder has the lock
+        NoFile,         // no path was given
+        CannotOpen,     // the file does not open for reading (absent, no permission, ...)
+        CannotLock,     // the file opened, but its file system keeps no locks
+    };
+
     InstanceGuard() = default;
     InstanceGuard(InstanceGuard&& other) noexcept;
     InstanceGuard& operator=(InstanceGuard&& other) noexcept;
@@ -18,14 +28,16 @@ public:
     InstanceGuard& operator=(const InstanceGuard&) = delete;
     ~InstanceGuard();
 
-    // Locks the file (the running program's path). False when another copy holds it or the
-    // file cannot be opened. A file held before is released first.
-    bool TryAcquire(std::wstring_view file);
+    // Locks the file (the running program's path). A file held before is released first.
+    Result TryAcquire(std::wstring_view file);
+    // The system's error number behind the last CannotOpen or CannotLock; 0 otherwise.
+    int LastError() const { return m_error; }
     bool IsHeld() const { return m_fd >= 0; }
     void Release();
 
 private:
     int m_fd = -1;
+    int m_error = 0;
 };
 
 }  // namespace vesk::process

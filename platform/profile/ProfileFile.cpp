@@ -12,10 +12,10 @@
 #include <string>
 
 #include "fs/ConfinedFolder.h"
+#include "fs/Paths.h"
 #include "fs/ReplacementFile.h"
 #include "profile/ProfileLines.h"
 #include "text/Number.h"
-#include "text/Utf.h"
 
 namespace vesk::profile {
 namespace {
@@ -59,7 +59,7 @@ std::optional<std::wstring> Lookup(std::wstring_view path, std::wstring_view sec
                                    std::wstring_view key) {
     std::string bytes;
     struct stat info {};
-    if (LoadFile(text::WideToUtf8(path), bytes, info) != Load::kOk) return std::nullopt;
+    if (LoadFile(fs::NativePath(path), bytes, info) != Load::kOk) return std::nullopt;
     return FindValue(bytes, section, key);
 }
 
@@ -79,21 +79,18 @@ std::optional<std::string> ResolveLinks(std::string path) {
     return std::nullopt;
 }
 
-// Folder and name go back to wide strings for the shared replacement file; a link target
-// that is not UTF-8 would not survive the trip and is refused rather than written elsewhere.
+// Folder and name go back to wide paths for the shared replacement file; that trip keeps
+// every byte, so the file written is the one that was read.
 bool ReplaceFile(const std::string& target, std::string_view bytes) {
     const std::size_t nameStart = target.rfind('/') + 1;  // 0 when there is no "/"
-    const std::optional<std::wstring> folderPath =
-        text::Utf8ToWideStrict(std::string_view(target).substr(0, nameStart));
-    const std::optional<std::wstring> name =
-        text::Utf8ToWideStrict(std::string_view(target).substr(nameStart));
-    if (!folderPath || !name) return false;
+    const std::wstring folderPath = fs::WidePath(std::string_view(target).substr(0, nameStart));
+    const std::wstring name = fs::WidePath(std::string_view(target).substr(nameStart));
     fs::ConfinedFolder folder;
     fs::ReplacementFile file;
     const auto now = std::chrono::system_clock::now();
-    return fs::ConfinedFolder::Open(*folderPath, L"", false, folder) ==
+    return fs::ConfinedFolder::Open(folderPath, L"", false, folder) ==
                fs::ConfinedFolder::Result::Ok &&
-           fs::ReplacementFile::Create(folder, *name, false, file) ==
+           fs::ReplacementFile::Create(folder, name, false, file) ==
                fs::ReplacementFile::Result::Ok &&
            file.Write(bytes.data(), bytes.size()) &&
            file.Commit(false, now, now, fs::ReplacementFile::Durability::Durable);
@@ -108,7 +105,7 @@ bool MayChange(const std::string& target, const struct stat& info) {
 bool Write(std::wstring_view path, std::wstring_view section, std::wstring_view key,
            std::wstring_view value) {
     if (!IsWritable(section, key, value)) return false;
-    const std::optional<std::string> target = ResolveLinks(text::WideToUtf8(path));
+    const std::optional<std::string> target = ResolveLinks(fs::NativePath(path));
     if (!target || target->empty()) return false;
     std::string bytes;
     struct stat info {};

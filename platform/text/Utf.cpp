@@ -4,9 +4,14 @@ namespace vesk::text {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kEscapeBase = 0xDC00;  // + a byte of 0x80..0xFF
 
-bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
-bool IsScalar(char32_t c) { return c <= 0x10FFFF && !IsSurrogate(c); }
+bool IsSurrogate(char32_t c) {
+    return c >= 0xD800 && c <= 0xDFFF;
+}
+bool IsScalar(char32_t c) {
+    return c <= 0x10FFFF && !IsSurrogate(c);
+}
 
 // Decodes one UTF-8 sequence at text[i]; returns false (and the length to skip) when it is
 // malformed, overlong, a surrogate or beyond U+10FFFF.
@@ -37,15 +42,23 @@ bool DecodeUtf8(std::string_view text, size_t i, char32_t& out, size_t& length) 
     return out >= min && IsScalar(out);
 }
 
-template <bool Strict>
+enum class Undecodable { Refuse, Replace, Escape };
+
+template <Undecodable Mode>
 bool Utf8ToWideImpl(std::string_view utf8, std::wstring& out) {
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {
         char32_t c = 0;
         size_t length = 0;
         if (!DecodeUtf8(utf8, i, c, length)) {
-            if (Strict) return false;
-            c = kReplacement;
+            if constexpr (Mode == Undecodable::Refuse) return false;
+            if constexpr (Mode == Undecodable::Escape) {
+                // Only the first byte: the rest may start a valid sequence of its own.
+                c = kEscapeBase + static_cast<unsigned char>(utf8[i]);
+                length = 1;
+            } else {
+                c = kReplacement;
+            }
         }
         out.push_back(static_cast<wchar_t>(c));
         i += length;
@@ -107,13 +120,13 @@ bool Utf16ToWideImpl(std::u16string_view utf16, std::wstring& out) {
 
 std::wstring Utf8ToWide(std::string_view utf8) {
     std::wstring out;
-    Utf8ToWideImpl<false>(utf8, out);
+    Utf8ToWideImpl<Undecodable::Replace>(utf8, out);
     return out;
 }
 
 std::optional<std::wstring> Utf8ToWideStrict(std::string_view utf8) {
     std::wstring out;
-    if (!Utf8ToWideImpl<true>(utf8, out)) return std::nullopt;
+    if (!Utf8ToWideImpl<Undecodable::Refuse>(utf8, out)) return std::nullopt;
     return out;
 }
 
@@ -127,6 +140,31 @@ std::optional<std::string> WideToUtf8Strict(std::wstring_view wide) {
     std::string out;
     if (!WideToUtf8Impl<true>(wide, out)) return std::nullopt;
     return out;
+}
+
+std::wstring NativeBytesToWide(std::string_view bytes) {
+    std::wstring out;
+    Utf8ToWideImpl<Undecodable::Escape>(bytes, out);
+    return out;
+}
+
+std::string WideToNativeBytes(std::wstring_view wide) {
+    std::string out;
+    out.reserve(wide.size());
+    for (wchar_t w : wide) {
+        const char32_t c = static_cast<char32_t>(w);
+        if (IsEscapedByte(w)) {
+            out.push_back(static_cast<char>(c - kEscapeBase));
+        } else {
+            AppendUtf8(out, IsScalar(c) ? c : kReplacement);
+        }
+    }
+    return out;
+}
+
+bool IsEscapedByte(wchar_t c) {
+    const auto code = static_cast<char32_t>(c);
+    return code >= kEscapeBase + 0x80 && code <= kEscapeBase + 0xFF;
 }
 
 std::wstring Utf16ToWide(std::u16string_view utf16) {

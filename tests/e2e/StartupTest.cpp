@@ -1,5 +1,6 @@
 // Start-up of the real updater program in throw-away installations.
 
+#include <errno.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include "ChildProcess.h"
 #include "Installation.h"
 #include "RunningClient.h"
+#include "WithoutFileLocks.h"
 #include "fs/Files.h"
 
 namespace {
@@ -221,6 +223,65 @@ TEST(Startup, ClientRunningFromAnotherFolderDoesNotCount) {
     EXPECT_EQ(install.RunUpdater(), 1);
     EXPECT_EQ(ReadFileBytes(other / "VeskClient.starts"), "--stay\n");
     EXPECT_NE(ReadFileBytes(install.log()).find("Start-up done"), std::string::npos);
+}
+
+TEST(Startup, RunsWhereFilesCannotBeLockedAndSaysSo) {
+    Installation install;
+    install.AddDemoStringTable();
+    ChildProcess updater;
+    bool started = false;
+    if (!vesk::test::RunWithoutFileLocks(
+            [&] { started = updater.Start(install.UpdaterPath(), install.UpdaterOptions()); }))
+        GTEST_SKIP() << "no system call filter here";
+    ASSERT_TRUE(started);
+    EXPECT_EQ(updater.Wait(), 1);
+    EXPECT_EQ(updater.Error(), "");
+    const std::string log = ReadFileBytes(install.log());
+    EXPECT_NE(log.find("Instance guard unavailable (the program file cannot be locked, error " +
+                       std::to_string(ENOLCK) + "), running anyway."),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(StartupLine(0, "Vesk Update")), std::string::npos) << log;
+}
+
+// A program folder beside the installation's, named with bytes that are not UTF-8 (a lone
+// 0xFF, a lead byte alone, an encoded surrogate), holding the updater and the demo table.
+std::filesystem::path ProgramFolderNamed(Installation& install, const std::string& name) {
+    install.AddDemoStringTable();
+    const auto folder = install.programFolder().parent_path() / name;
+    std::filesystem::create_directories(folder);
+    for (const char* file : {"VeskUpdate", "VeskClient_String_Table.dat"})
+        std::filesystem::copy_file(install.programFolder() / file, folder / file);
+    return folder;
+}
+
+int RunUpdaterIn(const Installation& install, const std::filesystem::path& folder) {
+    ChildProcess updater;
+    if (!updater.Start((folder / "VeskUpdate").string(), install.UpdaterOptions())) return -1;
+    return updater.Wait();
+}
+
+TEST(Startup, ProgramFolderWhoseNameIsNotUtf8ReadsItsOwnFiles) {
+    Installation install;
+    const auto folder = ProgramFolderNamed(install, "inst\xFF\xC3-\xED\xA0\x80");
+    vesk::test::WriteFileBytes(folder / "Config.ini", "[Locale]\r\nLanguage=2\r\n");
+
+    EXPECT_EQ(RunUpdaterIn(install, folder), 1);
+    EXPECT_EQ(ReadFileBytes(install.userSettings()), "[Locale]\r\nLanguage=2\r\n");
+    const std::string log = ReadFileBytes(folder / "VESKUpdateLog.txt");
+    EXPECT_NE(log.find(StartupLine(2, "Vesk-Aktualisierung")), std::string::npos) << log;
+}
+
+TEST(Startup, ClientInAFolderThatDiffersOnlyInAByteThatIsNotUtf8DoesNotCount) {
+    Installation install;
+    const auto folder = ProgramFolderNamed(install, "inst\xFF");
+    RunningClient client(install.programFolder().parent_path() / "inst\xFE");
+
+    EXPECT_EQ(RunUpdaterIn(install, folder), 1);
+    EXPECT_EQ(
+        ReadFileBytes(install.programFolder().parent_path() / "inst\xFE" / "VeskClient.starts"),
+        "--stay\n");
+    EXPECT_NE(ReadFileBytes(folder / "VESKUpdateLog.txt").find("Start-up done"), std::string::npos);
 }
 
 }  // namespace

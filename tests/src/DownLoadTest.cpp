@@ -12,6 +12,7 @@
 #include "INetDownLoad.h"
 #include "TempDir.h"
 #include "TestHttpServer.h"
+#include "WithoutFileLocks.h"
 
 namespace {
 
@@ -128,6 +129,18 @@ TEST_F(DownLoadTest, CreatesMissingFoldersAndReplacesAReadOnlyFile) {
     std::filesystem::permissions(m_dir / "ro.bin", std::filesystem::perms::owner_read);
     EXPECT_EQ(Fetch("/p.zip", "ro.bin"), kDownLoadOk);
     EXPECT_EQ(ReadFileBytes(m_dir / "ro.bin"), "new");
+}
+
+// Where the file system keeps no locks, the download still lands: only another program's
+// lock means the file is in use.
+TEST_F(DownLoadTest, FileSystemWithoutLocksStillTakesTheFile) {
+    m_server.Serve("/p.zip", {.body = "whole"});
+    int result = -1;
+    if (!vesk::test::RunWithoutFileLocks([&] { result = Fetch("/p.zip"); })) {
+        GTEST_SKIP() << "no system-call filter here";
+    }
+    EXPECT_EQ(result, kDownLoadOk);
+    EXPECT_EQ(ReadFileBytes(m_dir / "file.bin"), "whole");
 }
 
 // A file the user may write but, in a folder he may not change, not delete: the new body

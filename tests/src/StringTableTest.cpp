@@ -2,7 +2,9 @@
 
 #include "StringTable.h"
 #include "TempDir.h"
+#include "WithoutFileLocks.h"
 #include "fs/Files.h"
+#include "fs/Paths.h"
 #include "text/Utf.h"
 
 namespace {
@@ -101,6 +103,38 @@ TEST(StringTable, RefusesAFileHeldByAnotherProgramWithoutWaiting) {
               vesk::fs::ExclusiveFile::Result::Ok);
     EXPECT_FALSE(table.Load(dir.wide() + L"table.dat", 0));
     EXPECT_FALSE(table.Load(L"", 0));
+}
+
+// Not held by anybody, just not there to be read: the same failure as any other open.
+TEST(StringTable, PlaceThatCannotHoldTheFileFails) {
+    vesk::test::TempDir dir;
+    std::filesystem::create_directory(dir / "folder.dat");
+    vesk::test::WriteFileBytes(dir / "file", "x");
+    for (const wchar_t* name : {L"folder.dat", L"file/table.dat", L"missing/table.dat"}) {
+        CStringTable table;
+        EXPECT_FALSE(table.Load(dir.wide() + name, 0)) << testing::PrintToString(name);
+    }
+}
+
+TEST(StringTable, LoadsWhereFilesCannotBeLocked) {
+    vesk::test::TempDir dir;
+    vesk::test::WriteFileBytes(dir / "table.dat", TableBytes(u"H\r\nIDS_A,g,1,0,0,en\r\n"));
+    CStringTable table;
+    bool loaded = false;
+    if (!vesk::test::RunWithoutFileLocks(
+            [&] { loaded = table.Load(dir.wide() + L"table.dat", 0); }))
+        GTEST_SKIP() << "no system call filter here";
+    EXPECT_TRUE(loaded);
+    EXPECT_EQ(table.GetString(L"IDS_A"), L"en");
+}
+
+TEST(StringTable, LoadsFromAFolderWhoseNameIsNotUtf8) {
+    vesk::test::TempDir dir;
+    const std::string folder = (dir / "\xFF\xC3-\xED\xA0\x80").string();
+    vesk::test::WriteFileBytes(folder + "/table.dat", TableBytes(u"H\r\nIDS_A,g,1,0,0,en,de\r\n"));
+    CStringTable table;
+    ASSERT_TRUE(table.Load(vesk::fs::WidePath(folder + "/table.dat"), 1));
+    EXPECT_EQ(table.GetString(L"IDS_A"), L"de");
 }
 
 }  // namespace

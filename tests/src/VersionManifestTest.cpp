@@ -4,6 +4,7 @@
 
 #include "TempDir.h"
 #include "VersionManifest.h"
+#include "WithoutFileLocks.h"
 
 namespace {
 
@@ -166,6 +167,19 @@ TEST(ParseManifest, ReadsTheFileAndFailsWithoutOne) {
     EXPECT_TRUE(ParseManifest(dir.wide() + L"m.xml", list));
     EXPECT_EQ(list.size(), 2u);
     EXPECT_FALSE(ParseManifest(dir.wide() + L"absent.xml", list));
+}
+
+TEST(ParseManifest, ReadsTheFileWhereFilesCannotBeLocked) {
+    vesk::test::TempDir dir;
+    vesk::test::WriteFileBytes(dir / "m.xml",
+                               "<root><latestpackage id='2'/><updatepackage id='1'/></root>");
+    UpdatePackageList list;
+    bool parsed = false;
+    if (!vesk::test::RunWithoutFileLocks(
+            [&] { parsed = ParseManifest(dir.wide() + L"m.xml", list); }))
+        GTEST_SKIP() << "no system call filter here";
+    EXPECT_TRUE(parsed);
+    EXPECT_EQ(list.size(), 2u);
 }
 
 }  // namespace

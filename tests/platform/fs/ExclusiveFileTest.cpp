@@ -7,7 +7,9 @@
 #include <string>
 
 #include "TempDir.h"
+#include "WithoutFileLocks.h"
 #include "fs/Files.h"
+#include "fs/Paths.h"
 
 using namespace vesk::fs;
 using vesk::test::TempDir;
@@ -101,4 +103,49 @@ TEST(IsFileLocked, AbsentFilesAreFreeAndUnwritableOnesLocked) {
     if (geteuid() != 0) {
         EXPECT_TRUE(IsFileLocked(dir.wide() + L"free.txt"));
     }
+}
+
+// Where no lock can be had at all nobody can hold one: the file is usable, and free.
+TEST(ExclusiveFile, FileSystemWithoutLocksOpensUnprotected) {
+    TempDir dir;
+    const std::wstring path = dir.wide() + L"data.bin";
+    WriteFileBytes(dir / "data.bin", "payload");
+    Result readWrite = Result::Failed, read = Result::Failed, created = Result::Failed;
+    std::optional<std::string> content;
+    bool locked = true;
+    if (!vesk::test::RunWithoutFileLocks([&] {
+            ExclusiveFile file;
+            readWrite = ExclusiveFile::Open(path, Access::ReadWrite, false, file);
+            content = file.ReadAll();
+            read = ExclusiveFile::Open(path, Access::Read, false, file);
+            created = ExclusiveFile::Open(dir.wide() + L"new.bin", Access::ReadWrite, true, file);
+            locked = IsFileLocked(path);
+        }))
+        GTEST_SKIP() << "no system call filter here";
+    EXPECT_EQ(readWrite, Result::Ok);
+    EXPECT_EQ(content, "payload");
+    EXPECT_EQ(read, Result::Ok);
+    EXPECT_EQ(created, Result::Ok);
+    EXPECT_FALSE(locked);
+}
+
+// Names that differ only in bytes that are not UTF-8 are different files.
+TEST(ExclusiveFile, NamesThatAreNotUtf8OpenTheFileThatIsThere) {
+    TempDir dir;
+    const std::string folder = (dir / "\xFF\xC3-\xED\xA0\x80").string();
+    WriteFileBytes(folder + "/\xFE", "first");
+    WriteFileBytes(folder + "/\xFD", "second");
+    const char* const names[][2] = {{"\xFE", "first"}, {"\xFD", "second"}};
+    for (const auto& [name, content] : names) {
+        ExclusiveFile file;
+        ASSERT_EQ(
+            ExclusiveFile::Open(WidePath(folder + "/" + name), Access::ReadWrite, false, file),
+            Result::Ok);
+        EXPECT_EQ(file.ReadAll(), content);
+        EXPECT_TRUE(IsFileLocked(WidePath(folder + "/" + name)));
+    }
+    ExclusiveFile created;
+    ASSERT_EQ(ExclusiveFile::Open(WidePath(folder + "/\xC3"), Access::ReadWrite, true, created),
+              Result::Ok);
+    EXPECT_TRUE(std::filesystem::exists(folder + "/\xC3"));
 }

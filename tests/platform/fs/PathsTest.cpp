@@ -7,6 +7,7 @@
 #include <string>
 
 #include "TempDir.h"
+#include "fs/Files.h"
 #include "fs/Paths.h"
 
 using namespace vesk::fs;
@@ -98,6 +99,34 @@ TEST(Paths, CurrentDirectoryFollowsSetCurrentDirectory) {
     EXPECT_EQ(inside, WidePath(std::filesystem::canonical(dir / "sub ü").string()) + L"/");
     EXPECT_FALSE(SetCurrentDirectory(dir.wide() + L"missing"));
     EXPECT_EQ(CurrentDirectory(), before);
+}
+
+// A lone 0xFF, a lead byte without its continuation, an encoded surrogate: a folder name is
+// bytes, and the platform layer must hand back the very folder it was given.
+TEST(Paths, FolderWhoseNameIsNotUtf8IsFoundAgain) {
+    vesk::test::TempDir dir;
+    const std::string folder =
+        std::filesystem::canonical(dir.path()).string() + "/v\xFF\xC3-\xED\xA0\x80";
+    std::filesystem::create_directory(folder);
+    vesk::test::WriteFileBytes(folder + "/Config.ini", "x");
+    const std::wstring wide = WidePath(folder);
+    EXPECT_EQ(NativePath(wide), folder);
+    ASSERT_TRUE(GetAttributes(wide + L"/Config.ini"));
+
+    const std::wstring before = CurrentDirectory();
+    ASSERT_TRUE(SetCurrentDirectory(wide));
+    const std::wstring inside = CurrentDirectory();
+    const bool found = GetAttributes(inside + L"Config.ini").has_value();
+    EXPECT_TRUE(SetCurrentDirectory(before));
+    EXPECT_EQ(NativePath(inside), folder + "/");
+    EXPECT_TRUE(found);
+
+    ScopedVariable home("HOME", folder.c_str());
+    ScopedVariable config("XDG_CONFIG_HOME", nullptr);
+    ScopedVariable cache("XDG_CACHE_HOME", (folder + "/\xFE").c_str());
+    EXPECT_EQ(NativePath(UserProfileFolder().value_or(L"")), folder + "/");
+    EXPECT_EQ(NativePath(UserConfigFolder().value_or(L"")), folder + "/.config/");
+    EXPECT_EQ(NativePath(LocalAppDataFolder().value_or(L"")), folder + "/\xFE/");
 }
 
 TEST(Paths, WithTrailingSlashNeverTurnsAnUnknownFolderIntoTheRoot) {

@@ -183,12 +183,14 @@ TEST(ProfileWrite, SymbolicLinksStayLinks) {
     EXPECT_EQ(EntriesIn(dir / "real"), 2u);
 }
 
-// Such a target has no wide name to be written under; it is refused, never guessed at.
-TEST(ProfileWrite, LinkToANameThatIsNotUtf8IsRefused) {
+// The target's bytes survive the trip through wide paths: written there, not elsewhere.
+TEST(ProfileWrite, LinkToANameThatIsNotUtf8IsFollowedExactly) {
     test::TempDir dir;
     fs::create_symlink("real\xff.ini", dir / "Config.ini");
-    EXPECT_FALSE(profile::WriteString(Wide(dir / "Config.ini"), L"A", L"k", L"v"));
-    EXPECT_EQ(EntriesIn(dir.path()), 1u);
+    EXPECT_TRUE(profile::WriteString(Wide(dir / "Config.ini"), L"A", L"k", L"v"));
+    EXPECT_TRUE(fs::is_symlink(dir / "Config.ini"));
+    EXPECT_EQ(test::ReadFileBytes(dir / "real\xff.ini"), "[A]\r\nk=v\r\n");
+    EXPECT_EQ(EntriesIn(dir.path()), 2u);
 }
 
 TEST(ProfileWrite, ConcurrentWritersAllLand) {

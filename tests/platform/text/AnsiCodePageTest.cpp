@@ -40,6 +40,7 @@ TEST_F(AnsiCodePage, Utf8LocalePassesEverythingThrough) {
     EXPECT_EQ(WideToAnsi(text), WideToUtf8(text));
     EXPECT_EQ(AnsiToWide(WideToUtf8(text)), text);
     EXPECT_EQ(WideToAnsi(std::wstring(1, L'\xDC00')), "?");
+    EXPECT_EQ(WideToAnsi(NativeBytesToWide("/opt/\xFF\xC3")), "/opt/??") << "escaped bytes";
 }
 
 TEST_F(AnsiCodePage, Utf8LocaleReplacesUndecodableBytes) {

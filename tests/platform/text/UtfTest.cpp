@@ -49,6 +49,51 @@ TEST(Utf, WideToUtf8ReplacesWhatIsNoCharacter) {
     EXPECT_EQ(WideToUtf8Strict(L"\u20AC"), "\xE2\x82\xAC");
 }
 
+struct NativeRow {
+    std::string_view bytes;
+    std::wstring_view wide;
+};
+
+const NativeRow kNativeRows[] = {
+    {"/opt/Vesk \xC3\xA9\xE2\x82\xAC", L"/opt/Vesk \u00E9\u20AC"},  // UTF-8 reads as text
+    {"\xFF", L"\xDCFF"},
+    {"a\xC3", L"a\xDCC3"},                              // lead byte at the end
+    {"\xC3/", L"\xDCC3/"},                              // lead byte before a "/"
+    {"\xED\xA0\x80", L"\xDCED\xDCA0\xDC80"},            // encoded surrogate
+    {"\xE2\x82\xE2\x82\xAC", L"\xDCE2\xDC82\u20AC"},    // cut off, then a whole one
+    {"\xC0\xAF", L"\xDCC0\xDCAF"},                      // overlong "/" stays two bytes
+    {"\xF4\x90\x80\x80", L"\xDCF4\xDC90\xDC80\xDC80"},  // beyond U+10FFFF
+};
+
+TEST(Utf, NativeBytesKeepEveryByteThroughWide) {
+    for (const NativeRow& row : kNativeRows) {
+        SCOPED_TRACE(testing::PrintToString(std::string(row.bytes)));
+        EXPECT_EQ(NativeBytesToWide(row.bytes), row.wide);
+        EXPECT_EQ(WideToNativeBytes(row.wide), row.bytes);
+    }
+    // Every string of up to two bytes, whatever it holds.
+    for (int first = 0; first < 256; ++first) {
+        for (int second = -1; second < 256; ++second) {
+            std::string bytes(1, static_cast<char>(first));
+            if (second >= 0) bytes.push_back(static_cast<char>(second));
+            ASSERT_EQ(WideToNativeBytes(NativeBytesToWide(bytes)), bytes);
+        }
+    }
+}
+
+TEST(Utf, OnlyEscapesWriteSingleBytes) {
+    // Other surrogates are no byte: never a "/" or a NUL sneaked into a path.
+    for (const wchar_t c : {L'\xDC2F', L'\xDC00', L'\xDC7F', L'\xDD00', L'\xD800'}) {
+        EXPECT_FALSE(IsEscapedByte(c));
+        EXPECT_EQ(WideToNativeBytes(std::wstring(1, c)), "\xEF\xBF\xBD");
+    }
+    EXPECT_EQ(WideToNativeBytes(std::wstring(1, static_cast<wchar_t>(0x110000))), "\xEF\xBF\xBD");
+    // Where text is wanted, an escaped byte is a character that cannot be shown.
+    EXPECT_EQ(WideToUtf8(L"a\xDCFF"), "a\xEF\xBF\xBD");
+    EXPECT_EQ(WideToUtf16(L"a\xDCFF"), u"a\xFFFD");
+    EXPECT_FALSE(WideToUtf8Strict(L"a\xDCFF").has_value());
+}
+
 struct Utf16Row {
     std::u16string_view utf16;
     std::wstring_view lenient;
