@@ -8,11 +8,14 @@
 //   VESK_CLOCK=pipe:R:W     every sleep writes "sleep MS\n" to descriptor W and returns
 //                           when a byte arrives on descriptor R (or R closes), so a test
 //                           can hold a child process at a known point.
+//   VESK_CLOCK=scaled:N     time runs N times faster than real time, so a child process
+//                           that works with real processes still keeps every wait in step.
 // Now, LocalNow and Sleep are safe from any thread.
 
 #include <chrono>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 
 namespace vesk::clock {
 
@@ -39,6 +42,9 @@ public:
     // Wall-clock time in the local time zone.
     virtual LocalTime LocalNow() = 0;
     virtual void Sleep(Milliseconds duration) = 0;
+    // How long a span of this clock's time lasts in real time; nothing for a clock that jumps
+    // over waits (its Sleep moves it on at once), so a waiter jumps with Sleep instead.
+    virtual std::optional<Milliseconds> RealSpan(Milliseconds span) { return span; }
 };
 
 Clock& SystemClock();

@@ -13,6 +13,7 @@
 
 #include "clock/Clock.h"
 #include "clock/ManualClock.h"
+#include "clock/ScaledClock.h"
 
 namespace vesk::clock {
 #if VESK_TEST_SEAMS
@@ -51,6 +52,11 @@ private:
     int m_writeFd;
 };
 
+bool ParseScaledSetting(const char* setting, int& factor) {
+    char rest = 0;
+    return std::sscanf(setting, "scaled:%d%c", &factor, &rest) == 1 && factor >= 1;
+}
+
 bool ParsePipeSetting(const char* setting, int& readFd, int& writeFd) {
     return std::sscanf(setting, "pipe:%d:%d", &readFd, &writeFd) == 2 && readFd >= 0 &&
            writeFd >= 0;
@@ -67,6 +73,12 @@ void InstallClockFromEnvironment() {
     if (std::strcmp(setting, "virtual") == 0) {
         static ManualClock* virtualClock = new ManualClock(SystemClock().LocalNow());
         Install(virtualClock);
+        return;
+    }
+    int factor = 0;
+    if (ParseScaledSetting(setting, factor)) {
+        static ScaledClock* scaledClock = new ScaledClock(factor);
+        Install(scaledClock);
         return;
     }
     int readFd = -1;

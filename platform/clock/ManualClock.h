@@ -16,6 +16,7 @@ public:
     Milliseconds Now() override;
     LocalTime LocalNow() override;
     void Sleep(Milliseconds duration) override;
+    std::optional<Milliseconds> RealSpan(Milliseconds) override { return std::nullopt; }
 
     void Advance(Milliseconds duration);
     void SetLocalTime(const LocalTime& time);

@@ -22,6 +22,10 @@ struct TopLevelView {
     gfx::Rect region;  // the part of it that shows, in window coordinates
     std::uint8_t alpha = 255;
     bool visible = false;
+    bool minimized = false;
+    Hwnd owner = 0;          // an owned window shows in no task bar and stays above its owner
+    bool takesFocus = true;  // false: showing it never takes the focus (a tooltip)
+    const gfx::Surface* icon = nullptr;  // the window's icon, valid for the call only
 };
 
 struct InputEvent {

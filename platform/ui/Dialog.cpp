@@ -3,6 +3,7 @@
 #include "ui/Button.h"
 #include "ui/Static.h"
 #include "ui/System.h"
+#include "ui/UiThread.h"
 
 namespace vesk::ui {
 
@@ -12,6 +13,9 @@ constexpr int kBaseUnitX = 6;
 constexpr int kBaseUnitY = 13;
 // A timer id no caller uses: it ends an unseen message box after its first composition.
 constexpr WPARAM kAnswerTimer = 0x7FFF'0001;
+// The templates' logical face; the dialogs were laid out for the face it stands for.
+constexpr std::wstring_view kShellDialogFaces[] = {L"MS Shell Dlg", L"MS Shell Dlg 2"};
+constexpr wchar_t kShellDialogStandIn[] = L"Tahoma";
 
 int MulDiv(int value, int numerator, int denominator) {
     const long long product = static_cast<long long>(value) * numerator;
@@ -26,7 +30,15 @@ Dialog::Dialog(DialogTemplate dialogTemplate, Window* parent)
 
 // The controls made here must go while the dialog window still exists.
 Dialog::~Dialog() {
-    DestroyFromAnyThread();
+    if (!IsCreated()) return;
+    VESK_DCHECK_UI_THREAD(SysOrNull());
+    DestroyWindow();
+}
+
+gfx::FontSpec Dialog::ResolveTemplateFont(gfx::FontSpec font) {
+    for (std::wstring_view face : kShellDialogFaces)
+        if (font.face == face) font.face = kShellDialogStandIn;
+    return font;
 }
 
 gfx::Rect Dialog::MapDialogRect(const gfx::Rect& units) {
@@ -56,16 +68,19 @@ Window& Dialog::ControlFor(const DialogItem& item) {
     return *control;
 }
 
+// A dialog with an owner is its owned window, centred on it; otherwise centred on the screen.
 bool Dialog::Build() {
     System* system = System::Current();
     if (!system) return false;
+    Window* owner = m_owner && m_owner->IsCreated() ? &m_owner->TopLevel() : nullptr;
     const gfx::Rect size = MapDialogRect({0, 0, m_template.width, m_template.height});
     const gfx::Size screen = system->ScreenSize();
-    const gfx::Rect at =
-        gfx::Rect::FromXywh((screen.cx - size.Width()) / 2, (screen.cy - size.Height()) / 2,
-                            size.Width(), size.Height());
-    if (!CreateTopLevel(at, m_template.title)) return false;
-    SetFont(m_template.font);
+    const gfx::Rect around = owner ? owner->GetWindowRect() : gfx::Rect{0, 0, screen.cx, screen.cy};
+    const gfx::Rect at = gfx::Rect::FromXywh(around.left + (around.Width() - size.Width()) / 2,
+                                             around.top + (around.Height() - size.Height()) / 2,
+                                             size.Width(), size.Height());
+    if (!CreateTopLevel(at, m_template.title, owner)) return false;
+    SetFont(ResolveTemplateFont(m_template.font));
     DoDataExchange();
     for (const DialogItem& item : m_template.items)
         ControlFor(item).CreateChild(*this, item.id, MapDialogRect(item.units), item.text,
@@ -76,22 +91,20 @@ bool Dialog::Build() {
 int Dialog::DoModal() {
     System* system = System::Current();
     if (!system) return -1;
-    if (!system->IsUiThread()) {
-        int result = -1;
-        system->RunOnUiThread([&] { result = DoModal(); });
-        return result;
-    }
+    VESK_DCHECK_UI_THREAD(system);
     if (system->QuitPosted() || !Build()) return -1;
     m_answer.reset();
     if (const std::optional<BoxInfo> box = AsMessageBox()) m_answer = system->AnswerBox(*box);
-    const bool ownerWasEnabled = m_owner && m_owner->IsWindowEnabled();
+    // Found again by handle afterwards: the owner may be destroyed while the box runs.
+    const Hwnd owner = m_owner ? m_owner->GetHwnd() : 0;
+    const bool ownerWasEnabled = owner && m_owner->IsWindowEnabled();
     if (ownerWasEnabled) m_owner->EnableWindow(false);
     ClearModalEnd();
     OnInitDialog();
     ShowWindow(true);
     if (m_answer) SetTimer(kAnswerTimer, std::chrono::milliseconds(1));
     const int result = system->RunModalLoop(*this);
-    if (ownerWasEnabled) m_owner->EnableWindow(true);
+    if (Window* w = system->FromHwnd(owner); w && ownerWasEnabled) w->EnableWindow(true);
     DestroyWindow();
     m_ownControls.clear();
     m_bound.clear();
@@ -99,6 +112,7 @@ int Dialog::DoModal() {
 }
 
 void Dialog::EndDialog(int result) {
+    VESK_DCHECK_UI_THREAD(SysOrNull());
     if (System* system = System::Current(); system && IsCreated())
         system->EndModalLoop(*this, result);
 }

@@ -3,9 +3,10 @@
 // it ends with a result. Enter and Escape reach OnOK and OnCancel. A dialog that describes
 // itself as a message box may be answered unseen by a backend without a display.
 //
-// Threads: DoModal is safe from any thread; from a worker the dialog runs on the UI thread
-// while the worker waits for its result. EndDialog is safe from any thread and never blocks.
-// A dialog may be deleted on any thread (see Window). Everything else is for the UI thread.
+// A dialog with a parent is owned by the parent's top-level window: centred on it, above it, and
+// ended when the owner's loop ends or the owner goes.
+//
+// Threads: UI thread only, like every window; a worker runs a box through WindowHandle::RunBox.
 
 #include <map>
 #include <memory>
@@ -39,13 +40,15 @@ public:
     explicit Dialog(DialogTemplate dialogTemplate, Window* parent = nullptr);
     ~Dialog() override;
 
-    // The dialog's result, or -1 when it could not run or a quit ended it.
+    // The dialog's result, or -1 when it could not run, or a quit, its destruction or the end of
+    // its owner's loop ended it.
     int DoModal();
-    // Ends the modal loop with the result, also when called from OnInitDialog; from a worker
-    // when the UI thread gets to it.
+    // Ends the modal loop with the result, also when called from OnInitDialog.
     void EndDialog(int result);
     // Dialog units to pixels.
     static gfx::Rect MapDialogRect(const gfx::Rect& units);
+    // The template's font as drawn: the logical shell dialog face becomes Tahoma.
+    static gfx::FontSpec ResolveTemplateFont(gfx::FontSpec font);
 
     bool PreTranslateMessage(Message& message) override;
     bool OnCommand(int id, int code) override;

@@ -1,14 +1,14 @@
 #include "ui/Static.h"
 
+#include "ui/UiThread.h"
+
 namespace vesk::ui {
 
 void Static::SetAlignment(gfx::TextAlign align) {
-    ChangeOnUiThread([align](Window& w) {
-        auto& label = static_cast<Static&>(w);
-        if (label.m_align == align) return;
-        label.m_align = align;
-        label.Invalidate();
-    });
+    VESK_DCHECK_UI_THREAD(SysOrNull());
+    if (m_align == align) return;
+    m_align = align;
+    Invalidate();
 }
 
 // Background and text are both drawn in OnPaint, from one colour request.

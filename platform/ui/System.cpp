@@ -1,8 +1,10 @@
 #include "ui/System.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "clock/Clock.h"
+#include "ui/UiThread.h"
 
 namespace vesk::ui {
 
@@ -10,10 +12,23 @@ namespace {
 
 std::atomic<System*> g_current{nullptr};
 
+// The queue workers reach; a slot of its own, so reading it never touches a system that goes.
+std::mutex g_queueMutex;
+std::shared_ptr<WorkQueue>& CurrentQueueSlot() {
+    static auto* slot = new std::shared_ptr<WorkQueue>();  // never freed: workers outlive statics
+    return *slot;
+}
+
 }  // namespace
 
 System::System(std::unique_ptr<BackendOps> backend)
     : m_backend(std::move(backend)), m_uiThread(std::this_thread::get_id()) {
+    BackendOps* wakes = m_backend.get();
+    m_work = std::make_shared<WorkQueue>([wakes] { wakes->Wake(); });
+    {
+        std::lock_guard lock(g_queueMutex);
+        CurrentQueueSlot() = m_work;
+    }
     g_current.store(this);
     m_backend->SetCaptionTest([this](Hwnd hwnd, gfx::Point screen) {
         Window* under = WindowAt(screen, hwnd);
@@ -24,11 +39,13 @@ System::System(std::unique_ptr<BackendOps> backend)
 }
 
 System::~System() {
+    VESK_DCHECK_UI_THREAD(this);
+    // After this no worker reaches the backend or this object; each waiting one returns.
+    m_work->Close();
     {
-        std::lock_guard lock(m_queueMutex);
-        m_ended = true;
+        std::lock_guard lock(g_queueMutex);
+        if (CurrentQueueSlot() == m_work) CurrentQueueSlot().reset();
     }
-    FailPendingCalls();
     // Windows still alive outlive the system only as objects; they no longer reach it.
     for (auto& [hwnd, window] : m_windows) {
         window->m_hwnd.store(0);
@@ -42,39 +59,51 @@ System* System::Current() {
     return g_current.load();
 }
 
-bool System::Enqueue(Queued item) {
-    {
-        std::lock_guard lock(m_queueMutex);
-        if (m_ended) return false;
-        // Checked under the lock the quit's handling takes, so no call slips in after it.
-        if (item.kind == Queued::Kind::Call && m_quitHandled && !item.call->evenAfterQuit)
-            return false;
-        m_queue.push_back(std::move(item));
-    }
-    m_backend->Wake();
-    return true;
-}
-
-bool System::Post(Hwnd hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (hwnd == 0) return false;
-    return Enqueue({Queued::Kind::Message, {hwnd, message, wParam, lParam}, nullptr});
+std::shared_ptr<WorkQueue> System::CurrentQueue() {
+    std::lock_guard lock(g_queueMutex);
+    return CurrentQueueSlot();
 }
 
 void System::PostQuit(int exitCode) {
-    m_exitCode.store(exitCode);
-    m_quitPosted.store(true);
-    Enqueue({Queued::Kind::Quit, {0, WM_QUIT, static_cast<WPARAM>(exitCode), 0}, nullptr});
+    if (const auto queue = CurrentQueue()) queue->PostQuit(exitCode);
+}
+
+bool System::RunOnUiThread(const std::function<void()>& call) {
+    if (System* system = Current(); system && system->IsUiThread()) {
+        call();
+        return true;
+    }
+    const auto queue = CurrentQueue();
+    return queue && queue->PostAndWait(0, call);
+}
+
+bool System::QuitPosted() const {
+    return m_quitting || m_work->QuitPending();
+}
+
+int System::ExitCode() const {
+    return m_work->ExitCode();
+}
+
+void System::SetMainWindow(Window& window) {
+    VESK_DCHECK_UI_THREAD(this);
+    m_work->SetMainWindow(window.GetHwnd());
+}
+
+bool System::Post(Hwnd hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    VESK_DCHECK_UI_THREAD(this);
+    if (hwnd == 0) return false;
+    return m_work->Post(hwnd, [this, m = Message{hwnd, message, wParam, lParam}] { Dispatch(m); });
 }
 
 void System::Invalidate(Hwnd hwnd) {
-    Enqueue({Queued::Kind::Invalidate, {hwnd, 0, 0, 0}, nullptr});
+    VESK_DCHECK_UI_THREAD(this);
+    if (Window* w = FromHwnd(hwnd)) w->TopLevel().m_dirty = true;
 }
 
 void System::SetAlpha(Hwnd hwnd, std::uint8_t alpha) {
-    if (IsUiThread())
-        ApplyAlpha(hwnd, alpha);
-    else
-        Enqueue({Queued::Kind::Alpha, {hwnd, 0, alpha, 0}, nullptr});
+    VESK_DCHECK_UI_THREAD(this);
+    ApplyAlpha(hwnd, alpha);
 }
 
 void System::ApplyAlpha(Hwnd hwnd, std::uint8_t alpha) {
@@ -84,105 +113,60 @@ void System::ApplyAlpha(Hwnd hwnd, std::uint8_t alpha) {
     if (w->m_visible) m_backend->Update(ViewOf(*w));
 }
 
-void System::FinishCall(PendingCall& call, bool ran) {
-    std::lock_guard lock(call.mutex);
-    call.done = true;
-    call.ran = ran;
-    call.finished.notify_all();
-}
-
-// Workers waiting for the UI thread must not wait for a loop that will never run again; a
-// window's teardown still runs, here on the UI thread, so no freed window stays registered.
-void System::FailPendingCalls() {
-    std::deque<Queued> calls;
-    {
-        std::lock_guard lock(m_queueMutex);
-        for (auto it = m_queue.begin(); it != m_queue.end();) {
-            if (it->kind == Queued::Kind::Call) {
-                calls.push_back(std::move(*it));
-                it = m_queue.erase(it);
-            } else {
-                ++it;
-            }
-        }
+// The window and what goes with it: its children and owned windows, to any depth.
+std::vector<Hwnd> System::Family(Window& window) const {
+    std::vector<Hwnd> family{window.GetHwnd()};
+    for (Window* child : window.m_children) {
+        const std::vector<Hwnd> more = Family(*child);
+        family.insert(family.end(), more.begin(), more.end());
     }
-    for (Queued& item : calls) {
-        if (item.call->evenAfterQuit) item.call->call();
-        FinishCall(*item.call, item.call->evenAfterQuit);
+    for (Window* owned : window.m_owned) {
+        const std::vector<Hwnd> more = Family(*owned);
+        family.insert(family.end(), more.begin(), more.end());
     }
+    return family;
 }
 
-// Queued work for a window that is going would find nothing; waiting workers learn it at once.
-void System::DropQueuedFor(Hwnd hwnd) {
-    std::deque<Queued> dropped;
-    {
-        std::lock_guard lock(m_queueMutex);
-        for (auto it = m_queue.begin(); it != m_queue.end();) {
-            if (it->message.hwnd == hwnd && it->kind != Queued::Kind::Quit) {
-                dropped.push_back(std::move(*it));
-                it = m_queue.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
-    for (Queued& item : dropped)
-        if (item.call) FinishCall(*item.call, false);
-}
-
-bool System::RunOnUiThread(const std::function<void()>& call) {
-    return RunOnUiThreadFor(0, call, false);
-}
-
-bool System::RunOnUiThreadFor(Hwnd hwnd, const std::function<void()>& call, bool evenAfterQuit) {
-    if (IsUiThread()) {
-        call();
-        return true;
-    }
-    if (m_quitPosted.load() && !evenAfterQuit) return false;
-    auto pending = std::make_shared<PendingCall>();
-    pending->call = call;
-    pending->evenAfterQuit = evenAfterQuit;
-    if (!Enqueue({Queued::Kind::Call, {hwnd, 0, 0, 0}, pending})) return false;
-    std::unique_lock lock(pending->mutex);
-    pending->finished.wait(lock, [&] { return pending->done; });
-    return pending->ran;
-}
-
-bool System::RunLaterFor(Hwnd hwnd, std::function<void()> task) {
-    return Enqueue({Queued::Kind::Task, {hwnd, 0, 0, 0}, nullptr, std::move(task)});
+// A box tied to its owner has nothing left to ask once the owner's loop is ending.
+bool System::OwnerLoopEnded(const Window& window) const {
+    for (const Window* owner = window.m_owner; owner; owner = owner->m_owner)
+        if (owner->m_modalEnded) return true;
+    return false;
 }
 
 // The ended state is cleared as the loop finishes, not as it starts, so an end asked for
 // before the loop runs (a dialog ending itself while it initialises) is kept.
 int System::RunModalLoop(Window& window) {
+    VESK_DCHECK_UI_THREAD(this);
+    if (!window.IsCreated()) return -1;
+    const Hwnd hwnd = window.GetHwnd();
     m_modal.push_back(&window);
-    RunLoop([&] { return window.m_modalEnded; }, std::nullopt);
+    RunLoop(
+        [&] { return window.m_modalEnded || window.GetHwnd() != hwnd || OwnerLoopEnded(window); },
+        std::nullopt);
     m_modal.erase(std::find(m_modal.begin(), m_modal.end(), &window));
-    const int result = m_quitting ? -1 : window.m_modalResult;
+    const int result = !m_quitting && window.m_modalEnded ? window.m_modalResult : -1;
     window.m_modalEnded = false;
     window.m_modalResult = -1;
+    // Work still waiting for this window or its boxes has no loop left to run it.
+    if (window.GetHwnd() == hwnd) m_work->ReleaseWaitingFor(Family(window));
     return result;
 }
 
 void System::EndModalLoop(Window& window, int result) {
-    if (!IsUiThread()) {
-        const Hwnd hwnd = window.GetHwnd();
-        RunLaterFor(hwnd, [this, hwnd, result] {
-            if (Window* w = FromHwnd(hwnd)) EndModalLoop(*w, result);
-        });
-        return;
-    }
+    VESK_DCHECK_UI_THREAD(this);
     window.m_modalResult = result;
     window.m_modalEnded = true;
 }
 
 void System::RunFor(milliseconds span) {
+    VESK_DCHECK_UI_THREAD(this);
     const milliseconds until = clock::Now() + span;
     RunLoop([] { return false; }, until);
 }
 
 void System::PumpUntilIdle() {
+    VESK_DCHECK_UI_THREAD(this);
     RunLoop([] { return false; }, clock::Now());
 }
 
@@ -198,17 +182,14 @@ void System::RunLoop(const std::function<bool()>& done, std::optional<millisecon
 }
 
 bool System::DispatchOne() {
-    std::optional<Queued> item;
-    {
-        std::lock_guard lock(m_queueMutex);
-        if (!m_queue.empty()) {
-            item = std::move(m_queue.front());
-            m_queue.pop_front();
-        }
+    if (m_work->QuitPending()) {
+        m_quitting = true;
+        m_work->QuitHandled();
+        return true;
     }
-    if (item) {
+    if (std::optional<WorkQueue::Work> work = m_work->TakeNext()) {
         ++m_stats.dispatched;
-        Handle(*item);
+        (*work)();
         return true;
     }
     if (m_input.empty()) return false;
@@ -225,65 +206,35 @@ bool System::PollInput() {
     return !events.empty();
 }
 
-void System::Handle(Queued& item) {
-    switch (item.kind) {
-        case Queued::Kind::Message:
-            Dispatch(item.message);
-            break;
-        case Queued::Kind::Call:
-            item.call->call();
-            FinishCall(*item.call, true);
-            break;
-        case Queued::Kind::Task:
-            item.task();
-            break;
-        case Queued::Kind::Invalidate:
-            if (Window* w = FromHwnd(item.message.hwnd)) w->TopLevel().m_dirty = true;
-            break;
-        case Queued::Kind::Alpha:
-            ApplyAlpha(item.message.hwnd, static_cast<std::uint8_t>(item.message.wParam));
-            break;
-        case Queued::Kind::Quit:
-            m_quitting = true;
-            {
-                std::lock_guard lock(m_queueMutex);
-                m_quitHandled = true;
-            }
-            FailPendingCalls();
-            break;
-    }
-}
-
 std::optional<milliseconds> System::NextDeadline(std::optional<milliseconds> until) const {
     std::optional<milliseconds> deadline = until;
     auto consider = [&deadline](milliseconds due) {
         if (!deadline || due < *deadline) deadline = due;
     };
     for (const Timer& t : m_timers) consider(t.due);
+    for (const Fade& f : m_fades) consider(f.due);
     if (m_tracking.hoverDue) consider(*m_tracking.hoverDue);
     return deadline;
 }
 
-// Sleeps until a message, input or the next due time. With an injected clock the due time is
-// reached by sleeping on that clock, so tests run timers without waiting for them.
+// Waits in the backend, where a worker's wake or input ends the wait, for as long in real time
+// as the clock says the span to the next due time lasts. A clock that jumps over waits instead
+// jumps straight to that time, once per due time, when nothing else is left to do.
 void System::WaitForWork(std::optional<milliseconds> until) {
     const std::optional<milliseconds> deadline = NextDeadline(until);
     ++m_stats.waits;
     if (m_idleObserver) m_idleObserver();
-    {
-        std::lock_guard lock(m_queueMutex);
-        if (!m_queue.empty()) return;
+    if (!m_work->Empty() || m_work->QuitPending()) return;
+    std::optional<milliseconds> timeout;
+    if (deadline) {
+        const milliseconds span = std::max(*deadline - clock::Now(), milliseconds(0));
+        timeout = clock::Current().RealSpan(span);
+        if (!timeout) {
+            if (span > milliseconds(0)) clock::Sleep(span);
+            timeout = milliseconds(0);
+        }
     }
-    const milliseconds now = clock::Now();
-    std::vector<InputEvent> events;
-    if (deadline && &clock::Current() != &clock::SystemClock()) {
-        if (*deadline > now) clock::Sleep(*deadline - now);
-        events = m_backend->Wait(milliseconds(0));
-    } else {
-        std::optional<milliseconds> timeout;
-        if (deadline) timeout = std::max(*deadline - now, milliseconds(0));
-        events = m_backend->Wait(timeout);
-    }
+    const std::vector<InputEvent> events = m_backend->Wait(timeout);
     m_input.insert(m_input.end(), events.begin(), events.end());
 }
 

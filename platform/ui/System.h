@@ -1,19 +1,18 @@
 #pragma once
-// The core of the window system: it owns the windows' registry, the message queue, the timers
-// and the modal loops, composes each top-level window into one surface and hands it to the
-// backend. Made once, on the thread that becomes the UI thread, and current until it goes.
+// The core of the window system: it owns the windows' registry, the timers, fades and modal
+// loops, runs the work the queue brings, composes each top-level window into one surface and
+// hands it to the backend. Made once, on the thread that becomes the UI thread, and current
+// until it goes.
 //
-// Threads: Post, PostQuit, Invalidate, SetAlpha, EndModalLoop and RunOnUiThread are safe from
-// any thread (all but RunOnUiThread never block; it waits for the UI thread). IsUiThread and
-// Current are safe from any thread. Everything else is for the UI thread only.
+// Threads: Current, IsUiThread and the static PostQuit and RunOnUiThread are safe from any
+// thread, also while or after the system goes. Workers reach windows through WindowHandle only.
+// Everything else is for the UI thread, checked in debug builds.
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <unordered_map>
@@ -21,6 +20,7 @@
 
 #include "ui/BackendOps.h"
 #include "ui/Window.h"
+#include "ui/WorkQueue.h"
 
 namespace vesk::ui {
 
@@ -35,36 +35,40 @@ struct LoopStats {
 class System {
 public:
     explicit System(std::unique_ptr<BackendOps> backend);
+    // Releases every waiting worker with "not run"; a worker inside a call keeps only the queue.
     ~System();
     System(const System&) = delete;
     System& operator=(const System&) = delete;
 
     static System* Current();
     bool IsUiThread() const { return std::this_thread::get_id() == m_uiThread; }
+    // The current system's queue, kept alive for the caller; null when there is no system.
+    static std::shared_ptr<WorkQueue> CurrentQueue();
 
-    // Any thread, never block. False when the system no longer takes work. SetAlpha takes effect
-    // at once on the UI thread, and when the UI thread gets to it from a worker.
+    // Any thread, never blocks. Ends every modal loop, the innermost first; they return -1.
+    static void PostQuit(int exitCode);
+    // Any thread. Runs the call on the UI thread (at once when already there) and waits for it;
+    // false when it never ran: no system, a quit came first, or the system went.
+    static bool RunOnUiThread(const std::function<void()>& call);
+    bool QuitPosted() const;
+    int ExitCode() const;
+
+    // The window threads without an argument reach through WindowHandle::Main.
+    void SetMainWindow(Window& window);
+
+    // Queues a message for the window; false when it does not exist.
     bool Post(Hwnd hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    // Ends every modal loop, the innermost first; the loops return -1.
-    void PostQuit(int exitCode);
     void Invalidate(Hwnd hwnd);
     void SetAlpha(Hwnd hwnd, std::uint8_t alpha);
-    bool QuitPosted() const { return m_quitPosted.load(); }
-    int ExitCode() const { return m_exitCode.load(); }
 
-    // Any thread. Runs the call on the UI thread (at once when already there) and waits for
-    // it; false when it never ran because the system ended or a quit came first.
-    bool RunOnUiThread(const std::function<void()>& call);
-
-    // UI thread. Runs the loop until EndModalLoop for the window or a quit; the window's
-    // result, or -1 after a quit. An EndModalLoop that came before the loop ends it at once.
+    // Runs the loop until EndModalLoop for the window, a quit, the window's destruction, or the
+    // end of its owner's loop; the window's result, or -1 otherwise. An EndModalLoop that came
+    // before the loop ends it at once. Waiting work tied to the window is released as it ends.
     int RunModalLoop(Window& window);
-    // Any thread, never blocks; from a worker it takes effect when the UI thread gets to it,
-    // and not at all when the window is gone by then.
     void EndModalLoop(Window& window, int result);
-    // UI thread. Runs the loop for a span of clock time (for tests and tools).
+    // Runs the loop for a span of clock time (for tests and tools).
     void RunFor(milliseconds span);
-    // UI thread. Handles whatever is pending and due, without waiting.
+    // Handles whatever is pending and due, without waiting.
     void PumpUntilIdle();
 
     void SetCursor(Cursor cursor);
@@ -81,24 +85,18 @@ public:
 
 private:
     friend class Window;
-    struct PendingCall {
-        std::function<void()> call;
-        std::mutex mutex;
-        std::condition_variable finished;
-        bool done = false;
-        bool ran = false;
-        bool evenAfterQuit = false;  // a window's teardown, which must not be skipped
-    };
-    // message.hwnd names the window an item is for (0: none); the item goes with that window.
-    struct Queued {
-        enum class Kind { Message, Call, Task, Invalidate, Alpha, Quit } kind = Kind::Message;
-        Message message;
-        std::shared_ptr<PendingCall> call;
-        std::function<void()> task;  // Kind::Task: runs on the UI thread, nobody waits
-    };
+    friend class WindowHandle;
     struct Timer {
         Hwnd hwnd;
         WPARAM id;
+        milliseconds interval;
+        milliseconds due;
+    };
+    struct Fade {
+        Hwnd hwnd;
+        int alpha;  // the next value to set
+        int step;
+        int to;
         milliseconds interval;
         milliseconds due;
     };
@@ -114,34 +112,30 @@ private:
         gfx::Point windowStart;
     };
 
-    // Queue and loop (System.cpp).
-    bool Enqueue(Queued item);
-    // Any thread. RunOnUiThread for a window's change; dropped when the window goes first.
-    bool RunOnUiThreadFor(Hwnd hwnd, const std::function<void()>& call, bool evenAfterQuit);
-    // Any thread, never blocks: the task runs on the UI thread unless the window goes first.
-    bool RunLaterFor(Hwnd hwnd, std::function<void()> task);
-    void FinishCall(PendingCall& call, bool ran);
-    void FailPendingCalls();
-    void DropQueuedFor(Hwnd hwnd);
+    // Loop (System.cpp).
     void ApplyAlpha(Hwnd hwnd, std::uint8_t alpha);
     void RunLoop(const std::function<bool()>& done, std::optional<milliseconds> until);
     bool DispatchOne();
     bool PollInput();
-    void Handle(Queued& item);
     void WaitForWork(std::optional<milliseconds> until);
     std::optional<milliseconds> NextDeadline(std::optional<milliseconds> until) const;
+    bool OwnerLoopEnded(const Window& window) const;
+    std::vector<Hwnd> Family(Window& window) const;
 
-    // Windows, timers and composition (SystemWindows.cpp).
+    // Windows, timers, fades and composition (SystemWindows.cpp).
     Hwnd Register(Window& window);
     void Unregister(Window& window);
     void WindowShown(Window& topLevel, bool show);
     void WindowMoved(Window& topLevel);
+    void RaiseOwned(Window& topLevel);
     TopLevelView ViewOf(const Window& topLevel) const;
     bool PaintDirty();
     void Compose(Window& topLevel);
     void AddTimer(Hwnd hwnd, WPARAM id, milliseconds interval);
     void RemoveTimer(Hwnd hwnd, WPARAM id);
+    void StartFade(Hwnd hwnd, int from, int to, int step, milliseconds interval);
     bool FireDueTimer();
+    bool StepDueFade(milliseconds now);
     LRESULT Dispatch(Message message);
 
     // Input (SystemInput.cpp).
@@ -162,19 +156,13 @@ private:
 
     std::unique_ptr<BackendOps> m_backend;
     std::thread::id m_uiThread;
-
-    std::mutex m_queueMutex;
-    std::deque<Queued> m_queue;
-    bool m_ended = false;
-    bool m_quitHandled = false;  // under m_queueMutex: calls are refused from then on
-    std::atomic<bool> m_quitPosted{false};
-    std::atomic<int> m_exitCode{0};
-    bool m_quitting = false;  // UI thread: the quit has been handled
+    std::shared_ptr<WorkQueue> m_work;
+    bool m_quitting = false;  // the quit has been handled
 
     std::unordered_map<Hwnd, Window*> m_windows;
     std::vector<Window*> m_topLevels;  // z-order, the top last
-    Hwnd m_nextHwnd = 1;
     std::vector<Timer> m_timers;
+    std::vector<Fade> m_fades;
     std::deque<InputEvent> m_input;
     Tracking m_tracking;
     Drag m_drag;

@@ -37,7 +37,7 @@ Window* System::WindowAt(gfx::Point screen, Hwnd hint) const {
     Window* top = nullptr;
     for (auto it = m_topLevels.rbegin(); it != m_topLevels.rend() && !top; ++it) {
         Window* w = *it;
-        if (!w->m_visible || (hint && w->GetHwnd() != hint)) continue;
+        if (!w->m_visible || w->m_minimized || (hint && w->GetHwnd() != hint)) continue;
         const gfx::Point p = w->ScreenToClient(screen);
         const TopLevelView view = ViewOf(*w);
         if (view.region.Contains(p)) top = w;

@@ -3,13 +3,22 @@
 
 #include "clock/Clock.h"
 #include "ui/System.h"
+#include "ui/UiThread.h"
 
 namespace vesk::ui {
 
+namespace {
+
+// Handles are never reused in a process, so a worker's old handle never reaches a newer window.
+std::atomic<Hwnd> g_nextHwnd{1};
+
+}  // namespace
+
 Hwnd System::Register(Window& window) {
-    const Hwnd hwnd = m_nextHwnd++;
+    const Hwnd hwnd = g_nextHwnd.fetch_add(1);
     m_windows[hwnd] = &window;
     if (!window.m_parent) m_topLevels.push_back(&window);
+    m_work->WindowCreated(hwnd);
     return hwnd;
 }
 
@@ -20,28 +29,37 @@ void System::Unregister(Window& window) {
         std::erase(m_topLevels, &window);
     }
     std::erase_if(m_timers, [hwnd](const Timer& t) { return t.hwnd == hwnd; });
+    std::erase_if(m_fades, [hwnd](const Fade& f) { return f.hwnd == hwnd; });
     if (m_tracking.hwnd == hwnd) m_tracking = {};
     if (m_capture == hwnd) m_capture = 0;
     if (m_focus == hwnd) m_focus = 0;
     if (m_drag.hwnd == hwnd) m_drag = {};
     m_windows.erase(hwnd);
-    DropQueuedFor(hwnd);
+    m_work->WindowGone(hwnd);
 }
 
 Window* System::FromHwnd(Hwnd hwnd) const {
+    VESK_DCHECK_UI_THREAD(this);
     const auto it = m_windows.find(hwnd);
     return it == m_windows.end() ? nullptr : it->second;
 }
 
 const gfx::Surface* System::Composed(Hwnd topLevel) const {
+    VESK_DCHECK_UI_THREAD(this);
     const Window* w = FromHwnd(topLevel);
     return w && !w->m_parent ? &w->m_composed : nullptr;
 }
 
 TopLevelView System::ViewOf(const Window& w) const {
     const gfx::Rect all = w.GetClientRect();
-    return {w.GetHwnd(), w.m_text,   w.m_rect, w.m_region ? w.m_region->Intersect(all) : all,
-            w.m_alpha,   w.m_visible};
+    TopLevelView view{w.GetHwnd(), w.m_text,
+                      w.m_rect,    w.m_region ? w.m_region->Intersect(all) : all,
+                      w.m_alpha,   w.m_visible};
+    view.minimized = w.m_minimized;
+    view.owner = w.m_owner ? w.m_owner->GetHwnd() : 0;
+    view.takesFocus = !w.m_noActivate;
+    view.icon = w.m_icon ? &w.m_icon->Pixels() : nullptr;
+    return view;
 }
 
 void System::WindowShown(Window& topLevel, bool show) {
@@ -49,8 +67,19 @@ void System::WindowShown(Window& topLevel, bool show) {
         std::erase(m_topLevels, &topLevel);
         m_topLevels.push_back(&topLevel);
         topLevel.m_dirty = true;
+        RaiseOwned(topLevel);
     }
     m_backend->Update(ViewOf(topLevel));
+}
+
+// Owned windows (a box, a tooltip) stay above their owner when it comes to the top.
+void System::RaiseOwned(Window& topLevel) {
+    for (Window* owned : topLevel.m_owned) {
+        if (!owned->m_visible) continue;
+        std::erase(m_topLevels, owned);
+        m_topLevels.push_back(owned);
+        RaiseOwned(*owned);
+    }
 }
 
 void System::WindowMoved(Window& topLevel) {
@@ -58,6 +87,7 @@ void System::WindowMoved(Window& topLevel) {
 }
 
 void System::SetCursor(Cursor cursor) {
+    VESK_DCHECK_UI_THREAD(this);
     if (cursor == m_cursor) return;
     m_cursor = cursor;
     m_backend->SetCursor(cursor);
@@ -65,7 +95,7 @@ void System::SetCursor(Cursor cursor) {
 
 bool System::PaintDirty() {
     for (Window* w : m_topLevels) {
-        if (!w->m_dirty || !w->m_visible) continue;
+        if (!w->m_dirty || !w->m_visible || w->m_minimized) continue;
         Compose(*w);
         m_backend->Present(ViewOf(*w), w->m_composed);
         return true;
@@ -112,9 +142,42 @@ void System::RemoveTimer(Hwnd hwnd, WPARAM id) {
     std::erase_if(m_timers, [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
 }
 
-// One due timer or hover per call, the earliest first, so messages can come in between.
+// The first value is set at once; each later one after the interval, the last clamped to the
+// target, so a fade can never stop short of it.
+void System::StartFade(Hwnd hwnd, int from, int to, int step, milliseconds interval) {
+    std::erase_if(m_fades, [hwnd](const Fade& f) { return f.hwnd == hwnd; });
+    step = std::max(step, 1);
+    interval = std::max(interval, milliseconds(1));
+    from = std::clamp(from, 0, 255);
+    to = std::clamp(to, 0, 255);
+    ApplyAlpha(hwnd, static_cast<std::uint8_t>(from));
+    if (from == to) return;
+    m_fades.push_back({hwnd, from < to ? from + step : from - step, from < to ? step : -step, to,
+                       interval, clock::Now() + interval});
+}
+
+bool System::StepDueFade(milliseconds now) {
+    auto due =
+        std::find_if(m_fades.begin(), m_fades.end(), [now](const Fade& f) { return f.due <= now; });
+    if (due == m_fades.end()) return false;
+    const bool last = due->step > 0 ? due->alpha >= due->to : due->alpha <= due->to;
+    const Hwnd hwnd = due->hwnd;
+    const int alpha = last ? due->to : due->alpha;
+    if (last) {
+        m_fades.erase(due);
+    } else {
+        due->alpha += due->step;
+        due->due = now + due->interval;
+    }
+    ++m_stats.dispatched;
+    ApplyAlpha(hwnd, static_cast<std::uint8_t>(alpha));
+    return true;
+}
+
+// One due timer, fade step or hover per call, the earliest first, so messages come in between.
 bool System::FireDueTimer() {
     const milliseconds now = clock::Now();
+    if (StepDueFade(now)) return true;
     if (m_tracking.hoverDue && *m_tracking.hoverDue <= now) {
         m_tracking.hoverDue.reset();
         if (Window* w = FromHwnd(m_tracking.hwnd)) {

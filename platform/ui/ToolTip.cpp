@@ -1,5 +1,6 @@
 #include "ui/ToolTip.h"
 
+#include "ui/SysColors.h"
 #include "ui/System.h"
 
 namespace vesk::ui {
@@ -10,14 +11,13 @@ constexpr WPARAM kShowTimer = 1;
 constexpr WPARAM kPopTimer = 2;
 constexpr int kPadding = 4;
 constexpr int kBelowPointer = 20;
-constexpr gfx::ColorRef kInfoBackground = 0xE1FFFF;
 constexpr gfx::ColorRef kInfoBorder = 0x767676;
-constexpr gfx::ColorRef kInfoText = 0x000000;
 
 }  // namespace
 
 bool ToolTip::Create(Window& owner) {
     if (!CreateTopLevel({0, 0, 1, 1}, {}, &owner)) return false;
+    SetNoActivate(true);
     SetFont(owner.GetFont());
     return true;
 }
@@ -102,13 +102,13 @@ void ToolTip::OnTimer(WPARAM id) {
 bool ToolTip::OnEraseBkgnd(gfx::Canvas& dc) {
     const gfx::Rect r = GetClientRect();
     dc.FillRect(r, gfx::ArgbFromColorRef(kInfoBorder));
-    dc.FillRect(r.Deflate(1), gfx::ArgbFromColorRef(kInfoBackground));
+    dc.FillRect(r.Deflate(1), gfx::ArgbFromColorRef(GetSysColor(COLOR_INFOBK)));
     return true;
 }
 
 void ToolTip::OnPaint(gfx::Canvas& dc) {
     dc.DrawStaticText(GetWindowText(), GetFont(), GetClientRect().Deflate(kPadding),
-                      gfx::TextAlign::Left, gfx::ArgbFromColorRef(kInfoText));
+                      gfx::TextAlign::Left, gfx::ArgbFromColorRef(GetSysColor(COLOR_INFOTEXT)));
 }
 
 }  // namespace vesk::ui

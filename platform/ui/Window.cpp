@@ -3,55 +3,24 @@
 #include <algorithm>
 
 #include "ui/System.h"
+#include "ui/UiThread.h"
 
 namespace vesk::ui {
 
 Window::Window() : m_system(System::Current()) {}
 
+// Destroyed on the UI thread only: a teardown marshalled from elsewhere would run after the
+// derived parts of the object are gone, while the UI thread may still paint them.
 Window::~Window() {
-    DestroyFromAnyThread();
-}
-
-// A window freed on a worker must not stay registered, so its teardown goes to the UI thread
-// instead of being skipped.
-void Window::DestroyFromAnyThread() {
-    if (!IsCreated() || !m_system) return;
-    if (m_system->IsUiThread()) {
-        DestroyWindow();
-        return;
-    }
-    System* system = m_system;
-    const Hwnd hwnd = GetHwnd();
-    system->RunOnUiThreadFor(
-        hwnd,
-        [system, hwnd] {
-            if (Window* w = system->FromHwnd(hwnd)) w->DestroyWindow();
-        },
-        true);
-}
-
-// From a worker the window is found again by its id on the UI thread, so a window freed while
-// the call waited in the queue is left alone. A window not created yet is out of the UI
-// thread's reach.
-void Window::ChangeOnUiThread(const std::function<void(Window&)>& change) {
-    if (!m_system) return;
-    if (m_system->IsUiThread() || !IsCreated()) {
-        change(*this);
-        return;
-    }
-    System* system = m_system;
-    const Hwnd hwnd = GetHwnd();
-    system->RunOnUiThreadFor(
-        hwnd,
-        [system, hwnd, &change] {
-            if (Window* w = system->FromHwnd(hwnd)) change(*w);
-        },
-        false);
+    if (!IsCreated()) return;
+    VESK_DCHECK_UI_THREAD(m_system);
+    DestroyWindow();
 }
 
 bool Window::Register(Window* parent, Window* owner, const gfx::Rect& rect, std::wstring text,
                       bool visible) {
     if (!m_system) m_system = System::Current();
+    VESK_DCHECK_UI_THREAD(m_system);
     if (!m_system || IsCreated() || (parent && !parent->IsCreated()) ||
         (owner && !owner->IsCreated()))
         return false;
@@ -84,6 +53,7 @@ bool Window::CreateChild(Window& parent, int id, const gfx::Rect& rect, std::wst
 
 void Window::DestroyWindow() {
     if (!IsCreated()) return;
+    VESK_DCHECK_UI_THREAD(m_system);
     while (!m_owned.empty()) m_owned.back()->DestroyWindow();
     while (!m_children.empty()) m_children.back()->DestroyWindow();
     OnDestroy();
@@ -97,34 +67,88 @@ void Window::DestroyWindow() {
     m_parent = nullptr;
     m_owner = nullptr;
     m_visible = false;
+    m_minimized = false;
 }
 
 bool Window::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    VESK_DCHECK_UI_THREAD(m_system);
     return m_system && m_system->Post(GetHwnd(), message, wParam, lParam);
 }
 
 void Window::Invalidate() {
-    if (!m_system || !IsCreated()) return;
-    if (m_system->IsUiThread())
-        TopLevel().m_dirty = true;
-    else
-        m_system->Invalidate(GetHwnd());
+    VESK_DCHECK_UI_THREAD(m_system);
+    if (IsCreated()) TopLevel().m_dirty = true;
 }
 
 void Window::SetAlpha(std::uint8_t alpha) {
-    if (m_system && IsCreated()) m_system->SetAlpha(GetHwnd(), alpha);
+    VESK_DCHECK_UI_THREAD(m_system);
+    if (IsCreated()) m_system->ApplyAlpha(GetHwnd(), alpha);
+}
+
+void Window::SetLayered() {
+    VESK_DCHECK_UI_THREAD(m_system);
+    if (IsCreated()) m_system->ApplyAlpha(GetHwnd(), 0);
+}
+
+void Window::Fade(std::uint8_t from, std::uint8_t to, int step,
+                  std::chrono::milliseconds interval) {
+    VESK_DCHECK_UI_THREAD(m_system);
+    if (IsCreated() && !m_parent) m_system->StartFade(GetHwnd(), from, to, step, interval);
 }
 
 void Window::SetWindowText(const std::wstring& text) {
-    ChangeOnUiThread([&text](Window& w) {
-        if (w.m_text == text) return;
-        w.m_text = text;
-        w.Invalidate();
-    });
+    VESK_DCHECK_UI_THREAD(m_system);
+    if (m_text == text) return;
+    m_text = text;
+    if (IsCreated()) Invalidate();
+}
+
+std::wstring Window::GetWindowText() const {
+    VESK_DCHECK_UI_THREAD(m_system);
+    return m_text;
+}
+
+const gfx::FontSpec& Window::GetFont() const {
+    VESK_DCHECK_UI_THREAD(m_system);
+    return m_font;
 }
 
 void Window::ShowWindow(bool show) {
-    ChangeOnUiThread([show](Window& w) { w.ShowNow(show); });
+    VESK_DCHECK_UI_THREAD(m_system);
+    if (show && m_minimized) {
+        m_minimized = false;
+        if (IsCreated()) m_system->WindowShown(*this, true);
+    }
+    ShowNow(show);
+}
+
+void Window::MinimizeWindow() {
+    VESK_DCHECK_UI_THREAD(m_system);
+    if (!IsCreated() || m_parent || m_minimized) return;
+    m_minimized = true;
+    m_system->ReleaseCaptureWithin(*this);
+    m_system->WindowMoved(*this);
+}
+
+bool Window::IsIconic() const {
+    VESK_DCHECK_UI_THREAD(m_system);
+    return m_minimized;
+}
+
+void Window::SetIcon(gfx::Bitmap icon) {
+    VESK_DCHECK_UI_THREAD(m_system);
+    m_icon = icon.IsEmpty() ? nullptr : std::make_unique<gfx::Bitmap>(std::move(icon));
+    if (IsCreated() && !m_parent) m_system->WindowMoved(*this);
+}
+
+const gfx::Bitmap* Window::GetIcon() const {
+    VESK_DCHECK_UI_THREAD(m_system);
+    return m_icon.get();
+}
+
+void Window::SetNoActivate(bool noActivate) {
+    VESK_DCHECK_UI_THREAD(m_system);
+    m_noActivate = noActivate;
 }
 
 void Window::ShowNow(bool show) {
@@ -137,7 +161,8 @@ void Window::ShowNow(bool show) {
 }
 
 void Window::MoveWindow(const gfx::Rect& rect) {
-    ChangeOnUiThread([&rect](Window& w) { w.MoveNow(rect); });
+    VESK_DCHECK_UI_THREAD(m_system);
+    MoveNow(rect);
 }
 
 void Window::MoveNow(const gfx::Rect& rect) {
@@ -153,28 +178,27 @@ void Window::MoveNow(const gfx::Rect& rect) {
 }
 
 void Window::EnableWindow(bool enable) {
-    ChangeOnUiThread([enable](Window& w) {
-        if (w.m_enabled == enable) return;
-        w.m_enabled = enable;
-        if (!enable && w.IsCreated()) w.m_system->ReleaseCaptureWithin(w);
-        w.Invalidate();
-    });
+    VESK_DCHECK_UI_THREAD(m_system);
+    if (m_enabled == enable) return;
+    m_enabled = enable;
+    if (!IsCreated()) return;
+    if (!enable) m_system->ReleaseCaptureWithin(*this);
+    Invalidate();
 }
 
 void Window::SetFont(const gfx::FontSpec& font) {
-    ChangeOnUiThread([&font](Window& w) {
-        w.m_font = font;
-        w.Invalidate();
-    });
+    VESK_DCHECK_UI_THREAD(m_system);
+    m_font = font;
+    if (IsCreated()) Invalidate();
 }
 
 void Window::SetFocus() {
-    ChangeOnUiThread([](Window& w) {
-        if (w.IsCreated()) w.m_system->m_focus = w.GetHwnd();
-    });
+    VESK_DCHECK_UI_THREAD(m_system);
+    if (IsCreated()) m_system->m_focus = GetHwnd();
 }
 
 Window* Window::GetDlgItem(int id) const {
+    VESK_DCHECK_UI_THREAD(m_system);
     for (Window* child : m_children)
         if (child->m_id == id) return child;
     return nullptr;
@@ -187,6 +211,7 @@ Window& Window::TopLevel() {
 }
 
 bool Window::IsWindowVisible() const {
+    VESK_DCHECK_UI_THREAD(m_system);
     for (const Window* w = this; w; w = w->m_parent)
         if (!w->m_visible) return false;
     return IsCreated();
@@ -209,45 +234,40 @@ gfx::Point Window::ScreenToClient(gfx::Point p) const {
 }
 
 void Window::SetWindowRegion(const gfx::Rect& region) {
+    VESK_DCHECK_UI_THREAD(m_system);
     m_region = region;
     if (IsCreated() && !m_parent) m_system->WindowMoved(*this);
 }
 
-// From a worker the timers change on the UI thread, which the queue wakes; the worker does
-// not wait, so a thread that ends a dialog never blocks on the loop it ends.
 void Window::SetTimer(WPARAM id, std::chrono::milliseconds interval) {
-    if (!m_system || !IsCreated()) return;
-    System* system = m_system;
-    const Hwnd hwnd = GetHwnd();
-    if (system->IsUiThread()) return system->AddTimer(hwnd, id, interval);
-    system->RunLaterFor(hwnd, [system, hwnd, id, interval] {
-        if (system->FromHwnd(hwnd)) system->AddTimer(hwnd, id, interval);
-    });
+    VESK_DCHECK_UI_THREAD(m_system);
+    if (IsCreated()) m_system->AddTimer(GetHwnd(), id, interval);
 }
 
 void Window::KillTimer(WPARAM id) {
-    if (!m_system || !IsCreated()) return;
-    System* system = m_system;
-    const Hwnd hwnd = GetHwnd();
-    if (system->IsUiThread()) return system->RemoveTimer(hwnd, id);
-    system->RunLaterFor(hwnd, [system, hwnd, id] { system->RemoveTimer(hwnd, id); });
+    VESK_DCHECK_UI_THREAD(m_system);
+    if (IsCreated()) m_system->RemoveTimer(GetHwnd(), id);
 }
 
 bool Window::TrackMouseEvent(std::chrono::milliseconds hoverTime) {
+    VESK_DCHECK_UI_THREAD(m_system);
     if (!IsCreated()) return false;
     m_system->StartTracking(*this, hoverTime);
     return true;
 }
 
 void Window::SetCapture() {
+    VESK_DCHECK_UI_THREAD(m_system);
     if (IsCreated()) m_system->SetCaptureTo(GetHwnd());
 }
 
 void Window::ReleaseCapture() {
+    VESK_DCHECK_UI_THREAD(m_system);
     if (IsCreated() && m_system->m_capture == GetHwnd()) m_system->SetCaptureTo(0);
 }
 
 std::unique_ptr<gfx::Canvas> Window::GetClientCanvas() {
+    VESK_DCHECK_UI_THREAD(m_system);
     if (!IsCreated()) return nullptr;
     Window& top = TopLevel();
     if (top.m_composed.IsEmpty()) return nullptr;
@@ -259,6 +279,7 @@ std::unique_ptr<gfx::Canvas> Window::GetClientCanvas() {
 }
 
 LRESULT Window::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    VESK_DCHECK_UI_THREAD(m_system);
     return WindowProc(message, wParam, lParam);
 }
 

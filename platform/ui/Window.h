@@ -2,12 +2,10 @@
 // A window of the window system: a top-level window or a child control with an id, drawn by
 // its handlers into its top-level window's composed surface. Subclasses override the handlers.
 //
-// Threads: the UI thread owns every window. PostMessage, Invalidate, SetAlpha, SetTimer and
-// KillTimer are safe from any thread and never block. SetWindowText, ShowWindow, MoveWindow,
-// EnableWindow, SetFont and SetFocus are safe from any thread: from a worker they run on the UI
-// thread while the worker waits. A window may be destroyed (its object deleted) on any thread:
-// from a worker its teardown runs on the UI thread while the worker waits. A worker's change
-// reaches a window only while it exists. Everything else is for the UI thread only.
+// Threads: the UI thread owns every window; it alone creates, changes and destroys them, which
+// debug builds check. GetHwnd and IsCreated are safe from any thread. Workers never hold a
+// window: they reach it by handle through WindowHandle. An object that is not created may be
+// made and freed on any thread.
 
 #include <atomic>
 #include <chrono>
@@ -17,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/Bitmap.h"
 #include "gfx/Canvas.h"
 #include "gfx/Font.h"
 #include "ui/Messages.h"
@@ -36,7 +35,7 @@ struct ControlColors {
     gfx::ColorRef brushColor = 0xF0F0F0;
 };
 
-// The text colour of a disabled control.
+// The text colour of a disabled control (the system's grey text).
 inline constexpr gfx::ColorRef kGrayText = 0x6D6D6D;
 
 class Window {
@@ -46,41 +45,54 @@ public:
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
-    // UI thread. A top-level window at a screen rectangle, hidden until shown. With an owner
-    // (a popup such as a tooltip) it is destroyed with its owner.
+    // A top-level window at a screen rectangle, hidden until shown. With an owner (a box, a
+    // tooltip) it stays above the owner, shows in no task bar and is destroyed with it.
     bool CreateTopLevel(const gfx::Rect& screen, std::wstring text = {}, Window* owner = nullptr);
-    // UI thread. A child at a rectangle of the parent's client area.
+    // A child at a rectangle of the parent's client area.
     bool CreateChild(Window& parent, int id, const gfx::Rect& rect, std::wstring text = {},
                      bool visible = true);
-    // UI thread. Destroys the owned windows and the children first; the object stays and may
-    // be created again.
+    // Destroys the owned windows and the children first; the object stays and may be created
+    // again.
     void DestroyWindow();
 
     // Any thread.
     Hwnd GetHwnd() const { return m_hwnd.load(); }
     bool IsCreated() const { return GetHwnd() != 0; }
+
+    // UI thread from here on.
     bool PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     void Invalidate();
-    // The layered window's opacity (top-level windows); at once on the UI thread.
+    // The layered window's opacity (top-level windows).
     void SetAlpha(std::uint8_t alpha);
-    // A WM_TIMER every interval until killed; the same id again restarts it. From a worker they
-    // take effect when the UI thread gets to them.
+    // A layered window shows nothing (alpha 0) until SetAlpha or a fade gives it an opacity.
+    void SetLayered();
+    // Steps the opacity from one value to another, one step each interval, the last clamped to
+    // the target; ends early when the window goes, and a new fade replaces a running one.
+    void Fade(std::uint8_t from, std::uint8_t to, int step, std::chrono::milliseconds interval);
+    // A WM_TIMER every interval until killed; the same id again restarts it.
     void SetTimer(WPARAM id, std::chrono::milliseconds interval);
     void KillTimer(WPARAM id);
 
-    // Any thread; from a worker they run on the UI thread while it waits.
     void SetWindowText(const std::wstring& text);
     void ShowWindow(bool show);
+    // A top-level window minimised shows nothing and takes no input until shown again.
+    void MinimizeWindow();
+    bool IsIconic() const;
     void MoveWindow(const gfx::Rect& rect);
     void EnableWindow(bool enable);
     void SetFont(const gfx::FontSpec& font);
     void SetFocus();
+    // The icon a top-level window shows where the display shows icons.
+    void SetIcon(gfx::Bitmap icon);
+    const gfx::Bitmap* GetIcon() const;
+    // A window that never takes the focus when shown (a tooltip).
+    void SetNoActivate(bool noActivate);
 
-    // UI thread.
-    std::wstring GetWindowText() const { return m_text; }
-    const gfx::FontSpec& GetFont() const { return m_font; }
+    std::wstring GetWindowText() const;
+    const gfx::FontSpec& GetFont() const;
     int GetDlgCtrlID() const { return m_id; }
     Window* GetParent() const { return m_parent; }
+    Window* GetOwner() const { return m_owner; }
     Window* GetDlgItem(int id) const;
     Window& TopLevel();
     bool IsWindowVisible() const;  // this window and every ancestor shown
@@ -144,12 +156,8 @@ public:
 
 protected:
     System& Sys() const { return *m_system; }
-    // Any thread. Applies a change to this window: at once on the UI thread or before the window
-    // is created; from a worker on the UI thread while the worker waits.
-    void ChangeOnUiThread(const std::function<void(Window&)>& change);
-    // Any thread. DestroyWindow, from a worker through the UI thread; for destructors.
-    void DestroyFromAnyThread();
-    // UI thread. Forgets an EndModalLoop from before, for a modal loop about to start.
+    System* SysOrNull() const { return m_system; }
+    // Forgets an EndModalLoop from before, for a modal loop about to start.
     void ClearModalEnd() {
         m_modalEnded = false;
         m_modalResult = -1;
@@ -179,6 +187,9 @@ private:
     // Top-level windows only; the alpha is written by the UI thread alone.
     std::optional<gfx::Rect> m_region;
     std::uint8_t m_alpha = 255;
+    bool m_minimized = false;
+    bool m_noActivate = false;
+    std::unique_ptr<gfx::Bitmap> m_icon;
     gfx::Surface m_composed;
     bool m_dirty = true;
     bool m_shownOnce = false;

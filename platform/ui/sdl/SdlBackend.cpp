@@ -53,9 +53,12 @@ SdlBackend::Shown* SdlBackend::Ensure(const TopLevelView& view) {
     const gfx::Rect& r = view.region;
     const int x = view.screen.left + r.left, y = view.screen.top + r.top;
     if (!shown.window) {
-        shown.window =
-            SDL_CreateWindow(text::WideToUtf8(view.title).c_str(), x, y, std::max(r.Width(), 1),
-                             std::max(r.Height(), 1), SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+        // Owned windows show in no task bar; one that takes no focus is a tooltip to the display.
+        Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
+        if (view.owner) flags |= SDL_WINDOW_SKIP_TASKBAR;
+        if (!view.takesFocus) flags |= SDL_WINDOW_TOOLTIP;
+        shown.window = SDL_CreateWindow(text::WideToUtf8(view.title).c_str(), x, y,
+                                        std::max(r.Width(), 1), std::max(r.Height(), 1), flags);
         if (!shown.window) {
             m_windows.erase(view.hwnd);
             return nullptr;
@@ -66,8 +69,19 @@ SdlBackend::Shown* SdlBackend::Ensure(const TopLevelView& view) {
         SDL_SetWindowSize(shown.window, std::max(r.Width(), 1), std::max(r.Height(), 1));
     }
     SDL_SetWindowOpacity(shown.window, view.alpha / 255.0f);
+    if (view.icon && !view.icon->IsEmpty()) {
+        const gfx::Surface& icon = *view.icon;
+        if (SDL_Surface* pixels =
+                SDL_CreateRGBSurfaceWithFormatFrom(icon.Row(0), icon.Width(), icon.Height(), 32,
+                                                   icon.Stride(), SDL_PIXELFORMAT_ARGB8888)) {
+            SDL_SetWindowIcon(shown.window, pixels);
+            SDL_FreeSurface(pixels);
+        }
+    }
     if (view.visible && !shown.view.visible) SDL_ShowWindow(shown.window);
     if (!view.visible && shown.view.visible) SDL_HideWindow(shown.window);
+    if (view.minimized && !shown.view.minimized) SDL_MinimizeWindow(shown.window);
+    if (!view.minimized && shown.view.minimized) SDL_RestoreWindow(shown.window);
     shown.view = view;
     return &shown;
 }

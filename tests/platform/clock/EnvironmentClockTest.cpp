@@ -9,7 +9,7 @@
 namespace {
 
 TEST(ShippedClock, IgnoresEveryClockTheEnvironmentNames) {
-    for (const char* setting : {"virtual", "pipe:0:1", "pipe:100:101"}) {
+    for (const char* setting : {"virtual", "pipe:0:1", "pipe:100:101", "scaled:10"}) {
         setenv("VESK_CLOCK", setting, 1);
         vesk::clock::InstallClockFromEnvironment();
         EXPECT_EQ(&vesk::clock::Current(), &vesk::clock::SystemClock()) << setting;

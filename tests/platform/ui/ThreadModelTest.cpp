@@ -4,6 +4,7 @@
 
 #include "UiFixture.h"
 #include "ui/Dialog.h"
+#include "ui/WindowHandle.h"
 
 using namespace vesk::ui;
 using namespace std::chrono_literals;
@@ -24,7 +25,7 @@ public:
         if (message == kWorkerMessage) {
             received.emplace_back(w, l);
             threads.push_back(std::this_thread::get_id());
-            if (l == -1) System::Current()->PostQuit(0);
+            if (l == -1) System::PostQuit(0);
         }
         return 0;
     }
@@ -40,9 +41,9 @@ class ThreadModel : public vesk::ui::test::UiFixture {};
 TEST_F(ThreadModel, WorkerMessagesArriveOnTheUiThreadInOrder) {
     Recorder window;
     ASSERT_TRUE(window.CreateTopLevel({0, 0, 50, 50}));
-    std::thread worker([hwnd = window.GetHwnd()] {
-        for (int i = 0; i < 200; ++i) System::Current()->Post(hwnd, kWorkerMessage, 0, i);
-        System::Current()->Post(hwnd, kWorkerMessage, 0, -1);
+    std::thread worker([handle = WindowHandle(window)] {
+        for (int i = 0; i < 200; ++i) handle.Post(kWorkerMessage, 0, i);
+        handle.Post(kWorkerMessage, 0, -1);
     });
     Sys().RunModalLoop(window);
     worker.join();
@@ -55,17 +56,28 @@ TEST_F(ThreadModel, ModalBoxOfAWorkerRunsWhileTheWindowTimerTicks) {
     Recorder main;
     ASSERT_TRUE(main.CreateTopLevel({0, 0, 200, 100}));
     main.SetTimer(kProgressTimer, 100ms);
-    Dialog box(DialogTemplate{100, 50, L"Question"}, &main);
+    Dialog* box = nullptr;
     int ticksWhileOpen = 0;
     main.onTick = [&] {
-        if (!box.IsCreated()) return;
+        if (!box || !box->IsCreated()) return;
         EXPECT_FALSE(main.IsWindowEnabled()) << "the box's owner takes no input while it runs";
-        if (++ticksWhileOpen == 5) box.EndDialog(42);
+        if (++ticksWhileOpen == 5) box->EndDialog(42);
     };
     std::promise<int> answer;
-    std::thread worker([&] {
-        answer.set_value(box.DoModal());
-        main.PostMessage(kWorkerMessage, 0, -1);
+    std::thread worker([&, handle = WindowHandle(main)] {
+        answer.set_value(handle.RunBox([&](Window& owner) {
+            // Forgets itself as it goes, on the UI thread that reads it.
+            struct Tracked : Dialog {
+                Dialog** slot;
+                Tracked(Window& o, Dialog** s)
+                    : Dialog(DialogTemplate{100, 50, L"Question"}, &o), slot(s) {
+                    *slot = this;
+                }
+                ~Tracked() override { *slot = nullptr; }
+            };
+            return std::make_unique<Tracked>(owner, &box);
+        }));
+        handle.Post(kWorkerMessage, 0, -1);
     });
     Sys().RunModalLoop(main);
     worker.join();
@@ -78,12 +90,17 @@ TEST_F(ThreadModel, QuitEndsTheBoxLoopAndTheWindowLoop) {
     Recorder main;
     ASSERT_TRUE(main.CreateTopLevel({0, 0, 200, 100}));
     main.SetTimer(kProgressTimer, 100ms);
-    Dialog box(DialogTemplate{100, 50, L"Error"}, &main);
+    bool boxOpen = false;
     main.onTick = [&] {
-        if (box.IsCreated() && main.ticks >= 3) Sys().PostQuit(7);
+        if (boxOpen && main.ticks >= 3) Sys().PostQuit(7);
     };
     std::promise<int> answer;
-    std::thread worker([&] { answer.set_value(box.DoModal()); });
+    std::thread worker([&, handle = WindowHandle(main)] {
+        answer.set_value(handle.RunBox([&](Window& owner) {
+            boxOpen = true;
+            return std::make_unique<Dialog>(DialogTemplate{100, 50, L"Error"}, &owner);
+        }));
+    });
     EXPECT_EQ(Sys().RunModalLoop(main), -1);
     worker.join();
     EXPECT_EQ(answer.get_future().get(), -1);
@@ -97,12 +114,12 @@ TEST_F(ThreadModel, WindowChangesFromAWorkerRunOnTheUiThread) {
     Recorder main;
     ASSERT_TRUE(main.CreateTopLevel({0, 0, 200, 100}));
     std::thread::id ranOn;
-    std::thread worker([&] {
-        main.SetWindowText(L"from a worker");
-        main.MoveWindow({10, 20, 110, 70});
-        Sys().RunOnUiThread([&] { ranOn = std::this_thread::get_id(); });
-        main.SetAlpha(128);  // never blocks
-        main.PostMessage(kWorkerMessage, 0, -1);
+    std::thread worker([&, handle = WindowHandle(main)] {
+        EXPECT_TRUE(handle.SetText(L"from a worker"));
+        EXPECT_TRUE(handle.Move({10, 20, 110, 70}));
+        EXPECT_TRUE(System::RunOnUiThread([&] { ranOn = std::this_thread::get_id(); }));
+        EXPECT_TRUE(handle.SetAlpha(128));  // never blocks
+        EXPECT_TRUE(handle.Post(kWorkerMessage, 0, -1));
     });
     Sys().RunModalLoop(main);
     worker.join();
@@ -133,9 +150,9 @@ TEST_F(ThreadModel, WithNothingDueTheLoopBlocksUntilAMessage) {
     Sys().SetIdleObserver([&] {
         if (std::exchange(first, false)) waiting.set_value();
     });
-    std::thread worker([&] {
+    std::thread worker([&, handle = WindowHandle(main)] {
         waiting.get_future().wait();
-        main.PostMessage(kWorkerMessage, 0, -1);
+        handle.Post(kWorkerMessage, 0, -1);
     });
     const auto start = Clock().Now();
     Sys().RunModalLoop(main);

@@ -3,11 +3,40 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
+
 #include "clock/ManualClock.h"
 #include "ui/System.h"
 #include "ui/headless/HeadlessBackend.h"
 
 namespace vesk::ui::test {
+
+// Lets a test wait until a call from another thread has reached the queue.
+class WatchedBackend : public headless::HeadlessBackend {
+public:
+    void Wake() override {
+        HeadlessBackend::Wake();
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_wakes;
+        }
+        m_woken.notify_all();
+    }
+    int Wakes() {
+        std::lock_guard lock(m_mutex);
+        return m_wakes;
+    }
+    void WaitForWakes(int count) {
+        std::unique_lock lock(m_mutex);
+        m_woken.wait(lock, [&] { return m_wakes >= count; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_woken;
+    int m_wakes = 0;
+};
 
 class UiFixture : public ::testing::Test {
 protected:
@@ -24,6 +53,8 @@ protected:
         clock::Install(nullptr);
     }
     System& Sys() { return *m_system; }
+    // The system goes while the test goes on, as at the end of the program.
+    void EndSystem() { m_system.reset(); }
     headless::HeadlessBackend& Backend() { return *m_backend; }
     clock::ManualClock& Clock() { return m_clock; }
     gfx::Argb PixelOf(Window& topLevel, int x, int y) {

@@ -1,11 +1,12 @@
-// Windows freed on a worker thread and popups owned by a control: none stays registered once
-// its object is gone.
+// Boxes run for a worker and popups owned by a control: none stays registered once its object
+// is gone; and windows are destroyed on the UI thread only.
 #include <thread>
 
 #include "UiFixture.h"
 #include "ui/Button.h"
 #include "ui/Dialog.h"
 #include "ui/ToolTip.h"
+#include "ui/WindowHandle.h"
 
 using namespace vesk::ui;
 
@@ -44,6 +45,10 @@ public:
               {{IDCANCEL, DialogItem::Kind::OwnerDrawButton, L"", {80, 2, 96, 12}}}}) {}
     TipButton exit;
     Hwnd tipHwnd = 0;
+    std::function<void()> onEnd;
+    ~SkinnedBox() override {
+        if (onEnd) onEnd();
+    }
 
 protected:
     void DoDataExchange() override { Bind(IDCANCEL, exit); }
@@ -74,12 +79,13 @@ TEST_F(WindowLifetime, ABoxRunAndFreedByAWorkerLeavesNoTooltipBehind) {
     ASSERT_TRUE(main.CreateTopLevel({0, 0, 200, 100}));
     Hwnd tipHwnd = 0;
     int result = 0;
-    std::thread worker([&] {
-        auto box = std::make_unique<SkinnedBox>();
-        result = box->DoModal();
-        tipHwnd = box->tipHwnd;
-        box.reset();
-        main.PostMessage(kDone);
+    std::thread worker([&, handle = WindowHandle(main)] {
+        result = handle.RunBox([&](Window&) {
+            auto box = std::make_unique<SkinnedBox>();
+            box->onEnd = [&tipHwnd, raw = box.get()] { tipHwnd = raw->tipHwnd; };
+            return box;
+        });
+        handle.Post(kDone);
     });
     Sys().RunModalLoop(main);
     worker.join();
@@ -89,23 +95,25 @@ TEST_F(WindowLifetime, ABoxRunAndFreedByAWorkerLeavesNoTooltipBehind) {
     Sys().PumpUntilIdle();
 }
 
-TEST_F(WindowLifetime, AWindowFreedByAWorkerIsDestroyedOnTheUiThread) {
+#ifndef NDEBUG
+// A window freed elsewhere would be torn down after its derived parts were gone, while the UI
+// thread might still paint it; debug builds stop at the mistake instead.
+TEST_F(WindowLifetime, UiOnlyCallsOnAnotherThreadStopTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     Main main;
     ASSERT_TRUE(main.CreateTopLevel({0, 0, 200, 100}));
-    auto popup = std::make_unique<Main>();
-    ASSERT_TRUE(popup->CreateTopLevel({10, 10, 60, 60}, L"popup"));
-    popup->ShowWindow(true);
-    Sys().PumpUntilIdle();
-    const Hwnd hwnd = popup->GetHwnd();
-    std::thread worker([&] {
-        popup.reset();
-        main.PostMessage(kDone);
-    });
-    Sys().RunModalLoop(main);
-    worker.join();
-    EXPECT_EQ(Sys().FromHwnd(hwnd), nullptr);
-    EXPECT_EQ(Backend().View(hwnd), nullptr) << "the backend was told it closed";
-    Sys().PumpUntilIdle();
+    auto onWorker = [](const std::function<void()>& call) { std::thread(call).join(); };
+    EXPECT_DEATH(onWorker([&] { main.DestroyWindow(); }), "off the UI thread");
+    EXPECT_DEATH(onWorker([&] { main.SetWindowText(L"x"); }), "off the UI thread");
+    EXPECT_DEATH(onWorker([&] { main.PostMessage(kDone); }), "off the UI thread");
+    EXPECT_DEATH(onWorker([&] { Sys().PumpUntilIdle(); }), "off the UI thread");
+    EXPECT_DEATH(onWorker([&] {
+                     Dialog box(DialogTemplate{100, 50, L"Box"});
+                     box.DoModal();
+                 }),
+                 "off the UI thread");
+    onWorker([] { Main neverCreated; });  // an object that was never created is no window
 }
+#endif
 
 }  // namespace

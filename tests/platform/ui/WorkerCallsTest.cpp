@@ -8,6 +8,7 @@
 #include "UiFixture.h"
 #include "ui/Dialog.h"
 #include "ui/Static.h"
+#include "ui/WindowHandle.h"
 
 using namespace vesk::ui;
 using namespace std::chrono_literals;
@@ -18,31 +19,7 @@ constexpr UINT kDone = WM_USER + 100;
 constexpr UINT kStart = WM_USER + 101;
 constexpr WPARAM kProgressTimer = 999;
 
-// Lets a test wait until a call from another thread has reached the queue.
-class WatchedBackend : public headless::HeadlessBackend {
-public:
-    void Wake() override {
-        HeadlessBackend::Wake();
-        {
-            std::lock_guard lock(m_mutex);
-            ++m_wakes;
-        }
-        m_woken.notify_all();
-    }
-    int Wakes() {
-        std::lock_guard lock(m_mutex);
-        return m_wakes;
-    }
-    void WaitForWakes(int count) {
-        std::unique_lock lock(m_mutex);
-        m_woken.wait(lock, [&] { return m_wakes >= count; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_woken;
-    int m_wakes = 0;
-};
+using vesk::ui::test::WatchedBackend;
 
 class Main : public Window {
 public:
@@ -95,12 +72,12 @@ TEST_F(WorkerCalls, AWorkerStartsAndStopsTheProgressTimer) {
         third.set_value();
         stopped.get_future().wait();
     };
-    std::thread worker([&] {
+    std::thread worker([&, handle = WindowHandle(main)] {
         idle.get_future().wait();
-        main.SetTimer(kProgressTimer, 100ms);  // the loop waits with nothing due: this wakes it
+        handle.SetTimer(kProgressTimer, 100ms);  // the loop waits with nothing due: this wakes it
         third.get_future().wait();
-        main.KillTimer(kProgressTimer);
-        main.PostMessage(kDone);
+        handle.KillTimer(kProgressTimer);
+        handle.Post(kDone);
         stopped.set_value();
     });
     const auto start = Clock().Now();
@@ -116,7 +93,7 @@ TEST_F(WorkerCalls, AWorkerEndsTheDialogTheLoopWaitsIn) {
     SignalFirstIdle(idle);
     std::thread worker([&] {
         idle.get_future().wait();
-        box.EndDialog(5);
+        EXPECT_TRUE(WindowHandle(box.GetHwnd()).EndDialog(5));
     });
     EXPECT_EQ(box.DoModal(), 5);
     worker.join();
@@ -146,9 +123,10 @@ TEST_F(WorkerCalls, AWorkersAlignmentChangeIsAppliedAndRepainted) {
     status.SetAlignment(vesk::gfx::TextAlign::Center);
     Sys().PumpUntilIdle();
     const long composed = Sys().Stats().compositions;
-    std::thread worker([&] {
-        status.SetAlignment(vesk::gfx::TextAlign::Left);
-        main.PostMessage(kDone);
+    std::thread worker([&, label = WindowHandle(status), handle = WindowHandle(main)] {
+        EXPECT_TRUE(label.SetAlignment(vesk::gfx::TextAlign::Left));
+        EXPECT_FALSE(handle.SetAlignment(vesk::gfx::TextAlign::Left)) << "not a static";
+        handle.Post(kDone);
     });
     Sys().RunModalLoop(main);
     worker.join();
@@ -162,12 +140,13 @@ TEST_F(WorkerCalls, AChangeQueuedForAWindowDestroyedMeanwhileIsDropped) {
     ASSERT_TRUE(main.CreateTopLevel({0, 0, 50, 50}));
     auto doomed = std::make_unique<Window>();
     ASSERT_TRUE(doomed->CreateTopLevel({0, 0, 10, 10}, L"before"));
-    Window* raw = doomed.get();
+    const WindowHandle handle(*doomed);
     bool workerReturned = false;
+    bool applied = true;
     main.onStart = [&] {
         const int wakes = Watched().Wakes();
-        std::thread worker([&, raw] {
-            raw->SetWindowText(L"after");
+        std::thread worker([&] {
+            applied = handle.SetText(L"after");
             workerReturned = true;
         });
         Watched().WaitForWakes(wakes + 1);  // the worker's change waits in the queue
@@ -178,6 +157,8 @@ TEST_F(WorkerCalls, AChangeQueuedForAWindowDestroyedMeanwhileIsDropped) {
     main.PostMessage(kStart);
     Sys().RunModalLoop(main);
     EXPECT_TRUE(workerReturned);
+    EXPECT_FALSE(applied) << "the result says the window was gone";
+    EXPECT_FALSE(handle.SetText(L"later")) << "refused at once once it is gone";
 }
 
 TEST_F(WorkerCalls, ACallRacingAQuitIsRefusedInsteadOfWaiting) {
