@@ -4,9 +4,9 @@
 
 #include "fs/Files.h"
 #include "text/AnsiCodePage.h"
-#include "text/MarkupDepth.h"
 #include "text/Number.h"
 #include "text/Utf.h"
+#include "xml/BoundedParse.h"
 
 namespace {
 
@@ -50,14 +50,10 @@ char16_t FoldAscii(char16_t unit) {
 }  // namespace
 
 bool ParseManifestText(std::string_view xml, UpdatePackageList& packages) {
-    // The parser descends once per nested element; refuse what no manifest looks like
-    // before it can exhaust the stack.
-    if (xml.size() > kMaxManifestBytes || !vesk::text::MarkupDepthWithin(xml, kMaxManifestDepth))
-        return false;
+    if (xml.size() > kMaxManifestBytes) return false;
     TiXmlDocument document;
-    const std::string text(xml);  // the parser wants a terminated string
-    document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
-    if (document.Error()) return false;
+    if (vesk::xml::ParseBounded(document, xml, kMaxManifestDepth) != vesk::xml::ParseResult::Parsed)
+        return false;
     const TiXmlElement* root = document.FirstChildElement("root");
     if (!root) return false;
     const TiXmlElement* latest = root->FirstChildElement("latestpackage");

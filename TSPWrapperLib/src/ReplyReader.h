@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "TSPWrapperLib.h"
-#include "text/MarkupDepth.h"
+#include "xml/BoundedParse.h"
 
 namespace vesk::tsp {
 
@@ -38,17 +38,19 @@ ServiceStatus ChildStatus(const TiXmlElement& parent);
 // Deeper than any reply nests; deeper text could exhaust the recursive parser's stack.
 inline constexpr std::size_t kMaxReplyDepth = 64;
 
-// Parses the body and hands the first top-level element of that name to read. No body:
-// code 2, no record; no such element (or no XML, or nesting too deep): code 13, no record;
-// otherwise code 0.
+// Parses the body and hands the first top-level element of that name to read; a reply cut
+// short by an error is read as far as it goes. No body: code 2, no record; no such element
+// (or no XML, nesting too deep, too many attributes on one element): code 13, no record; otherwise
+// code 0.
 template <class Record, class Read>
 Reply<Record> ReadReply(const std::string& body, const char* element, Read read) {
     Reply<Record> reply;
     if (body.empty()) return reply;
     TiXmlDocument document;
-    if (text::MarkupDepthWithin(body, kMaxReplyDepth))
-        document.Parse(body.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
-    const TiXmlElement* top = document.FirstChildElement(element);
+    const xml::ParseResult parsed = xml::ParseBounded(document, body, kMaxReplyDepth);
+    const bool refused =
+        parsed == xml::ParseResult::TooDeep || parsed == xml::ParseResult::TooManyAttributes;
+    const TiXmlElement* top = refused ? nullptr : document.FirstChildElement(element);
     if (!top) {
         reply.code = kServiceNoElement;
         return reply;

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <tinyxml.h>
 
 #include <limits>
 
 #include "ServiceReplies.h"
+#include "SmallStack.h"
 
 namespace {
 
@@ -29,6 +31,8 @@ TEST(ReplyReaderTest, TransferStatusReplyGivesItsCode) {
         {"<TransferStatus>" + Status(204) + "</TransferStatus>", kServiceOk, true},
         {"<TransferStatus/>", kServiceOk, true},
         {"<?xml version=\"1.0\"?><!-- c --><Other/><TransferStatus/>", kServiceOk, true},
+        // a reply cut short is read as far as it goes
+        {"<TransferStatus>" + Status(905), kServiceNotLoggedIn, true},
     };
     for (const Row& row : rows) {
         const auto reply = ReadTransferStatusReply(row.body);
@@ -186,6 +190,56 @@ TEST(ReplyReaderTest, OnlyTransferStatusRepliesTurnStatusIdsIntoCodes) {
     ASSERT_TRUE(login.record);
     EXPECT_EQ(login.record->loginStatus, L"LoggedIn");
     EXPECT_EQ(login.record->subscriptionLevel, 3);
+}
+
+std::string Repeat(std::string_view unit, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) text += unit;
+    return text;
+}
+
+TEST(ReplyReaderTest, DeepRepliesAreRefusedWhateverTheirDisguise) {
+    // What comes before the reply's own element, and the nesting after its fields.
+    const std::pair<std::string, std::string> deep[] = {
+        {"", Repeat("<a>", 100000)},
+        {"<?>", Repeat("<a>", 100000)},
+        {"", "<?xml >" + Repeat("<a>", 100000) + "?>"},
+        {"", Repeat("<a b=\"/>\">", 100000)},
+        {"", Repeat("<a>/>", 100000)},
+        {"", Repeat("<a>&#x</a>x1;", 100000)},
+        {"\xEF\xBB\xBF", Repeat("<a>\xE0</a>", 100000)},
+        {"<?xml version='1.0'?>", Repeat("<a>\xE0</a>", 100000)},
+    };
+    for (const auto& [lead, tail] : deep) {
+        // Everything the reader needs comes before the nesting.
+        const std::string body = lead + "<VersionResp><version>2</version>" + tail;
+        const auto reply = vesk::test::OnSmallStack([&] { return ReadVersionReply(body); });
+        EXPECT_EQ(reply.code, kServiceNoElement) << tail.substr(0, 30);
+        EXPECT_FALSE(reply.record) << tail.substr(0, 30);
+    }
+}
+
+TEST(ReplyReaderTest, NestingUpToSixtyFourLevelsIsRead) {
+    // The reply's own element is the first level.
+    const auto nested = [](int levels) {
+        return "<VersionResp><version>2</version>" + Repeat("<x>", levels - 1) +
+               Repeat("</x>", levels - 1) + "</VersionResp>";
+    };
+    const auto within = ReadVersionReply(nested(64));
+    EXPECT_EQ(within.code, kServiceOk);
+    ASSERT_TRUE(within.record);
+    EXPECT_EQ(within.record->version, L"2");
+    EXPECT_EQ(ReadVersionReply(nested(65)).code, kServiceNoElement);
+}
+
+// The parser linked into this library keeps its own bound, even for text no quick look saw.
+TEST(ReplyReaderTest, TheLinkedParserStopsAtItsLimitOnItsOwn) {
+    const std::string deep = Repeat("<a>", 100000);
+    EXPECT_TRUE(vesk::test::OnSmallStack([&] {
+        TiXmlDocument document;
+        document.Parse(deep.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
+        return document.Error();
+    }));
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <tinyxml.h>
+
 #include <climits>
 
+#include "SmallStack.h"
 #include "TempDir.h"
 #include "VersionManifest.h"
 #include "WithoutFileLocks.h"
@@ -157,6 +160,62 @@ TEST(ParseManifest, NonNumericSizesReadAsZero) {
     EXPECT_EQ(list[0].size, 0);
     EXPECT_EQ(list[1].size, 0);
     EXPECT_EQ(list[1].fileCount, 0);
+}
+
+std::string Repeat(std::string_view unit, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) text += unit;
+    return text;
+}
+
+const std::string kManifestHead = "<root><latestpackage id='2'/><updatepackage id='1'/>";
+
+TEST(ParseManifest, RefusesDeepNestingWhateverItsDisguise) {
+    // What comes before the reply's own element, and the nesting after its fields.
+    const std::pair<std::string, std::string> deep[] = {
+        {"", Repeat("<a>", 100000)},
+        {"<?>", Repeat("<a>", 100000)},
+        {"", "<?xml >" + Repeat("<a>", 100000) + "?>"},
+        {"", Repeat("<a b=\"/>\">", 100000)},
+        {"", Repeat("<a>/>", 100000)},
+        {"", Repeat("<a>&#x</a>x1;", 100000)},
+        {"\xEF\xBB\xBF", Repeat("<a>\xE0</a>", 100000)},
+        {"<?xml version='1.0'?>", Repeat("<a>\xE0</a>", 100000)},
+    };
+    for (const auto& [lead, tail] : deep) {
+        const std::string xml = lead + kManifestHead + tail + "</root>";
+        UpdatePackageList list = Chain({{L"keep", 1}});
+        EXPECT_FALSE(vesk::test::OnSmallStack([&] { return ParseManifestText(xml, list); }))
+            << tail.substr(0, 30);
+        EXPECT_EQ(list.size(), 1u);
+    }
+
+    vesk::test::TempDir dir;
+    vesk::test::WriteFileBytes(dir / "m.xml", "<?>" + kManifestHead + Repeat("<a>", 100000));
+    UpdatePackageList list;
+    EXPECT_FALSE(
+        vesk::test::OnSmallStack([&] { return ParseManifest(dir.wide() + L"m.xml", list); }));
+}
+
+TEST(ParseManifest, NestingUpToSixtyFourLevelsIsRead) {
+    // root is the first level
+    const auto nested = [](int levels) {
+        return kManifestHead + Repeat("<x>", levels - 1) + Repeat("</x>", levels - 1) + "</root>";
+    };
+    UpdatePackageList list;
+    EXPECT_TRUE(ParseManifestText(nested(64), list));
+    EXPECT_EQ(list.size(), 2u);
+    EXPECT_FALSE(ParseManifestText(nested(65), list));
+}
+
+// The parser linked into this program keeps its own bound, even for text no quick look saw.
+TEST(ParseManifest, TheLinkedParserStopsAtItsLimitOnItsOwn) {
+    const std::string deep = Repeat("<a>", 100000);
+    EXPECT_TRUE(vesk::test::OnSmallStack([&] {
+        TiXmlDocument document;
+        document.Parse(deep.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
+        return document.Error();
+    }));
 }
 
 TEST(ParseManifest, ReadsTheFileAndFailsWithoutOne) {
