@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstdio>
 #include <cwchar>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <new>
 #include <system_error>
@@ -66,9 +66,12 @@ const wchar_t* MessageOf(ZipResult code) {
 // An archive of nothing but its end record; the directory reader misses a record that
 // starts the file, so such an archive is recognised here.
 bool IsEmptyArchive(const std::string& path, std::uint64_t archiveSize) {
-    std::ifstream in(path, std::ios::binary);
+    // "e": a program started meanwhile from another thread must not inherit it.
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rbe"),
+                                                             std::fclose);
     unsigned char record[kEndRecordSize] = {};
-    if (archiveSize < kEndRecordSize || !in.read(reinterpret_cast<char*>(record), kEndRecordSize)) {
+    if (archiveSize < kEndRecordSize || !in ||
+        std::fread(record, 1, kEndRecordSize, in.get()) != kEndRecordSize) {
         return false;
     }
     const auto at = [&](int i) { return record[i] | record[i + 1] << 8; };

@@ -1,19 +1,85 @@
 #include "DiskTokenFile.h"
 
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ServiceRegistration.h"
+#include "fs/ConfinedFolder.h"
 #include "fs/Files.h"
 #include "fs/Paths.h"
-#include "fs/WholeFile.h"
+#include "fs/ReplacementFile.h"
 #include "text/Utf.h"
 
 namespace vesk::tsp {
+namespace {
 
-bool WriteDiskTokenFile(const TokenInfo& token) {
-    const std::string bytes = text::WideToUtf8(token.diskToken);
-    if (bytes.size() > kDiskTokenLimit || token.filePath.empty()) return false;
-    if (!fs::WriteWholeFile(token.filePath, bytes)) return false;
+// The service's own installation first: it may lie inside the local application data.
+std::vector<std::wstring> TrustedFolders() {
+    std::vector<std::wstring> folders;
+    const std::wstring program = fs::WithTrailingSlash(ReadServiceRegistration().folder);
+    if (program.starts_with(L'/')) folders.push_back(program);
+    const auto local = fs::LocalAppDataFolder();
+    if (local && local->starts_with(L'/')) folders.push_back(fs::WithTrailingSlash(*local));
+    return folders;
+}
+
+bool IsFileName(std::wstring_view name) {
+    return !name.empty() && name != L"." && name != L"..";
+}
+
+// The file's folder is reached from base one name at a time, never through a link, so
+// the file lands below base or nowhere.
+DiskTokenWrite WriteBelow(const std::wstring& base, const std::wstring& path,
+                          const std::string& bytes) {
+    const std::wstring_view relative = std::wstring_view(path).substr(base.size());
+    const std::size_t slash = relative.rfind(L'/');
+    const std::wstring_view folderPart =
+        slash == std::wstring_view::npos ? std::wstring_view() : relative.substr(0, slash);
+    const std::wstring_view name =
+        slash == std::wstring_view::npos ? relative : relative.substr(slash + 1);
+    if (!IsFileName(name)) return DiskTokenWrite::Refused;
+    fs::ConfinedFolder folder;
+    switch (fs::ConfinedFolder::Open(base, folderPart, false, folder)) {
+        case fs::ConfinedFolder::Result::Ok:
+            break;
+        case fs::ConfinedFolder::Result::Refused:
+            return DiskTokenWrite::Refused;
+        case fs::ConfinedFolder::Result::Failed:
+            return DiskTokenWrite::Failed;
+    }
+    // A link there is refused; one that appears meanwhile is replaced, never followed.
+    std::error_code ignored;
+    const auto type = std::filesystem::symlink_status(fs::NativePath(path), ignored).type();
+    if (type == std::filesystem::file_type::symlink) return DiskTokenWrite::Refused;
+    const bool created = type == std::filesystem::file_type::not_found;
+    if (!created && type != std::filesystem::file_type::regular) return DiskTokenWrite::Failed;
+
+    fs::ReplacementFile file;
+    if (fs::ReplacementFile::Create(folder, name, false, file) != fs::ReplacementFile::Result::Ok ||
+        !file.Write(bytes.data(), bytes.size()))
+        return DiskTokenWrite::Failed;
+    const auto now = std::chrono::system_clock::now();
+    if (!file.Commit(false, now, now)) return DiskTokenWrite::Failed;
     // The service may run as another user; a file it cannot read fails only the validation.
-    fs::GrantEveryoneReadWrite(token.filePath);
-    return true;
+    // Never a file we did not make: its owner chose who may read it.
+    if (created) fs::GrantEveryoneReadWrite(path);
+    return DiskTokenWrite::Written;
+}
+
+}  // namespace
+
+DiskTokenWrite WriteDiskTokenFile(const TokenInfo& token) {
+    const std::string bytes = text::WideToUtf8(token.diskToken);
+    if (bytes.size() > kDiskTokenLimit || token.filePath.empty()) return DiskTokenWrite::Failed;
+    for (const std::wstring& base : TrustedFolders()) {
+        if (token.filePath.size() <= base.size() || !token.filePath.starts_with(base)) continue;
+        const DiskTokenWrite written = WriteBelow(base, token.filePath, bytes);
+        if (written != DiskTokenWrite::Refused) return written;
+    }
+    return DiskTokenWrite::Refused;
 }
 
 }  // namespace vesk::tsp

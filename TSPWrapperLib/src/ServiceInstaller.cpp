@@ -21,8 +21,6 @@ constexpr const char* kDownloadServerVariable = "VESK_TSP_DOWNLOAD_SERVER";
 constexpr const wchar_t* kInstallerPath = L"/tirsa/tsp/TSPInst.exe";
 constexpr const wchar_t* kTemporaryFolder = L"Tirsa_Temp/";
 constexpr const wchar_t* kInstallerArguments = L"/S --partner=";
-// A whole installer over a slow line takes longer than any answer of the local service.
-constexpr std::chrono::minutes kDownloadTimeout{10};
 
 std::wstring FileNameOf(const std::wstring& url) {
     return url.substr(url.rfind(L'/') + 1);
@@ -70,7 +68,8 @@ ServiceInstaller& ServiceInstaller::Instance() {
 bool ServiceInstaller::Start(const std::wstring& partner) {
     std::lock_guard lock(m_mutex);
     if (m_process || m_state == kInstalled) return true;
-    const std::string body = HttpGet(InstallerUrl(), kDownloadTimeout);
+    // However long a slow line takes, as long as the installer keeps arriving.
+    const std::string body = HttpGet(InstallerUrl(), m_downloadLimits);
     if (body.empty()) return false;
     const auto path = SaveInstaller(body);
     if (!path || !LargeEnough(*path)) return false;
@@ -79,6 +78,11 @@ bool ServiceInstaller::Start(const std::wstring& partner) {
     if (!m_process) return false;
     m_state = kRunning;
     return true;
+}
+
+void ServiceInstaller::SetDownloadLimits(HttpLimits limits) {
+    std::lock_guard lock(m_mutex);
+    m_downloadLimits = limits;
 }
 
 ServiceInstaller::State ServiceInstaller::Status() {

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "HttpGet.h"
+
 namespace vesk::tsp {
 
 inline constexpr std::size_t kSmallestInstaller = 1048576;
@@ -22,6 +24,8 @@ public:
     // Notices a finished installer; an installed service whose registration is gone counts
     // as idle again.
     State Status();
+    // Tests shorten the waits; the library keeps kHttpLimits.
+    void SetDownloadLimits(HttpLimits limits);
 
 private:
     ServiceInstaller() = default;
@@ -29,6 +33,7 @@ private:
     std::recursive_mutex m_mutex;
     State m_state = kIdle;
     std::optional<int> m_process;
+    HttpLimits m_downloadLimits = kHttpLimits;
 };
 
 // The installer's address: the download server (VESK_TSP_DOWNLOAD_SERVER when set) and

@@ -1,10 +1,16 @@
 #include "TokenCache.h"
 
 #include "DiskTokenFile.h"
+#include "LibLog.h"
 #include "NetToken.h"
 #include "ServiceRequests.h"
 
 namespace vesk::tsp {
+namespace {
+
+constexpr const wchar_t* kRefusedTokenPath = L"Disk token path refused: ";
+
+}  // namespace
 
 TokenCache& TokenCache::Instance() {
     // Lives until the process ends, so a host thread still running at exit can use it.
@@ -24,8 +30,7 @@ std::wstring TokenCache::CurrentNetToken() {
 
 bool TokenCache::Validate() {
     std::lock_guard lock(m_mutex);
-    if (!m_token) return false;
-    WriteDiskTokenFile(*m_token);
+    if (!m_token || !WriteTokenFile()) return false;
     const auto reply = RequestValidateDiskToken(m_token->netToken);
     if (reply.record && reply.record->validated) {
         WriteDiskTokenFile(*m_token);
@@ -41,9 +46,18 @@ int TokenCache::Renew() {
     m_netToken.clear();
     if (m_token) {
         m_netToken = m_token->netToken;
-        WriteDiskTokenFile(*m_token);
+        if (!WriteTokenFile()) return kServiceTokenInvalid;
     }
     return Validate() ? kServiceTokenValid : kServiceTokenInvalid;
+}
+
+bool TokenCache::WriteTokenFile() {
+    if (WriteDiskTokenFile(*m_token) != DiskTokenWrite::Refused) return true;
+    // As if the service had not validated it: nothing is asked, and the next need fetches
+    // a new record.
+    LibLog(kRefusedTokenPath + m_token->filePath);
+    m_token.reset();
+    return false;
 }
 
 std::wstring CurrentNetToken() {

@@ -24,6 +24,7 @@ public:
     std::wstring CurrentNetToken();
     // Writes the disk token file and asks the service to validate the held record; a
     // record the service does not validate is dropped, so the next need fetches a new one.
+    // A token file path the library refuses to write counts as not validated.
     bool Validate();
     // A fresh record from the service, then validation: kServiceTokenValid or
     // kServiceTokenInvalid.
@@ -31,6 +32,9 @@ public:
 
 private:
     TokenCache() = default;
+    // Writes the held record's disk token file; a refused path is logged and drops the
+    // record. False when refused.
+    bool WriteTokenFile();
 
     std::recursive_mutex m_mutex;
     std::unique_ptr<TokenInfo> m_token;

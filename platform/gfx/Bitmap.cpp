@@ -55,7 +55,8 @@ Bitmap Bitmap::FromMemory(std::span<const std::uint8_t> bytes) {
 
 Bitmap Bitmap::FromFile(const std::string& path) {
     // Plain stdio: a stream reading a folder throws, and nothing may throw out of here.
-    FILE* file = std::fopen(path.c_str(), "rb");
+    // "e": a program started meanwhile from another thread must not inherit it.
+    FILE* file = std::fopen(path.c_str(), "rbe");
     if (!file) return {};
     std::vector<std::uint8_t> bytes;
     std::uint8_t buffer[65536];

@@ -1,6 +1,7 @@
 #include "net/HttpSession.h"
 
 #include <curl/curl.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cctype>
@@ -88,6 +89,13 @@ size_t BodyCallback(char* data, size_t, size_t size, void* user) {
     return static_cast<Transfer*>(user)->OnBody(data, size) ? size : 0;
 }
 
+// libcurl opens its sockets inheritable; a program started while a download runs must not
+// hold the connection open.
+curl_socket_t OpenSocketCallback(void*, curlsocktype, curl_sockaddr* address) {
+    const int fd = socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    return fd < 0 ? CURL_SOCKET_BAD : fd;
+}
+
 }  // namespace
 
 struct HttpSession::State {
@@ -161,6 +169,7 @@ FetchOutcome HttpSession::Get(std::wstring_view url, const HttpHandlers& handler
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, m_state->stallTimeoutS);
     }
+    curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, OpenSocketCallback);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, HeaderCallback);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, BodyCallback);

@@ -1,6 +1,7 @@
 #include "process/Launch.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -53,6 +54,15 @@ std::string ProgramPath(std::wstring_view program) {
     return fs::NativePath(fs::CurrentDirectory() + std::wstring(program));
 }
 
+constexpr const char* kNullDevice = "/dev/null";
+
+// Not a pipe, which a program outliving us would hold open for whoever reads it to its end,
+// nor closed, which the program's first open would take.
+bool IsHandedOn(int fd) {
+    struct stat info {};
+    return fstat(fd, &info) == 0 && !S_ISFIFO(info.st_mode);
+}
+
 class SpawnSettings {
 public:
     SpawnSettings() {
@@ -67,7 +77,8 @@ public:
     SpawnSettings& operator=(const SpawnSettings&) = delete;
 
     // Own session, so the program outlives us on its own; no signal mask or ignored
-    // SIGPIPE carried over from whichever of our threads starts it.
+    // SIGPIPE carried over from whichever of our threads starts it. Of our descriptors it
+    // gets standard input, output and error only.
     bool Prepare(const std::string& workFolder) {
         sigset_t none, defaults;
         sigemptyset(&none);
@@ -78,6 +89,12 @@ public:
             posix_spawnattr_setsigmask(&m_attributes, &none) != 0 ||
             posix_spawnattr_setsigdefault(&m_attributes, &defaults) != 0)
             return false;
+        for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+            if (!(IsHandedOn(fd) ? HandOn(fd) : GiveNullDevice(fd))) return false;
+        }
+        // Whatever its close-on-exec flag: libraries open descriptors we never see.
+        if (posix_spawn_file_actions_addclosefrom_np(&m_actions, STDERR_FILENO + 1) != 0)
+            return false;
         return workFolder.empty() ||
                posix_spawn_file_actions_addchdir_np(&m_actions, workFolder.c_str()) == 0;
     }
@@ -86,6 +103,13 @@ public:
     const posix_spawn_file_actions_t* actions() const { return &m_actions; }
 
 private:
+    // Onto itself, so that it is handed on even where ours is close-on-exec.
+    bool HandOn(int fd) { return posix_spawn_file_actions_adddup2(&m_actions, fd, fd) == 0; }
+    bool GiveNullDevice(int fd) {
+        const int access = fd == STDIN_FILENO ? O_RDONLY : O_WRONLY;
+        return posix_spawn_file_actions_addopen(&m_actions, fd, kNullDevice, access, 0) == 0;
+    }
+
     posix_spawnattr_t m_attributes;
     posix_spawn_file_actions_t m_actions;
 };
@@ -106,7 +130,6 @@ std::vector<std::wstring> SplitCommandLine(std::wstring_view commandLine) {
     }
 }
 
-// Only stdin, stdout and stderr reach the program: everything else we open is close-on-exec.
 // The program stays our child, so a caller may wait for it; nobody has to.
 std::optional<int> StartProgram(std::wstring_view program, const std::vector<std::wstring>& args,
                                 std::wstring_view workFolder) {

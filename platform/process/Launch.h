@@ -1,7 +1,8 @@
 #pragma once
 // Starting programs: a command line split by the Windows rules, and the shell's "open"
-// verb. Started programs run on by themselves (their own session) and inherit none of our
-// private descriptors. Safe from any thread.
+// verb. Started programs run on by themselves (their own session). They get our standard
+// input, output and error, each replaced by /dev/null where ours is a pipe (they would hold
+// it open after we end) or closed, and no other descriptor of ours. Safe from any thread.
 
 #include <optional>
 #include <string>

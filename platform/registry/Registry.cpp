@@ -4,9 +4,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <fstream>
+#include <cstddef>
 #include <functional>
-#include <iterator>
+#include <optional>
+#include <string>
 
 #include "fs/Files.h"
 #include "fs/Paths.h"
@@ -20,15 +21,21 @@ namespace {
 constexpr const wchar_t* kHiveFolder = L"VeskRegistry/";
 constexpr const wchar_t* kHiveFile = L"HKEY_CURRENT_USER.reg";
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+// Far beyond any hive of ours: a larger file is not read as one.
+constexpr std::size_t kMaxHiveBytes = 64u << 20;
 
-Hive ReadHive(const std::string& path) {
-    const auto bytes = ReadWholeFile(path);
-    return bytes ? ParseHive(*bytes) : Hive{};
+// An absent hive is an empty one; nullopt when one is there but cannot be read.
+std::optional<Hive> ReadHive(const std::wstring& path) {
+    std::string bytes;
+    switch (fs::ReadWholeFile(path, bytes, kMaxHiveBytes)) {
+        case fs::WholeFileRead::Ok:
+            return ParseHive(bytes);
+        case fs::WholeFileRead::Absent:
+            return Hive{};
+        case fs::WholeFileRead::Failed:
+            break;
+    }
+    return std::nullopt;
 }
 
 // Held for one read-change-write, so writers in other processes and threads take turns.
@@ -63,11 +70,11 @@ bool ChangeHive(const std::function<bool(Hive&)>& change) {
     if (!hive) return false;
     const std::wstring folder = hive->substr(0, hive->rfind(L'/') + 1);
     if (!fs::CreateFolderTree(folder)) return false;
-    const std::string path = fs::NativePath(*hive);
-    HiveLock lock(path);
+    HiveLock lock(fs::NativePath(*hive));
     if (!lock.held()) return false;
-    Hive content = ReadHive(path);
-    return change(content) && ReplaceHive(*hive, content);
+    // A hive that is there but unreadable is left as it is, not replaced by the change alone.
+    std::optional<Hive> content = ReadHive(*hive);
+    return content && change(*content) && ReplaceHive(*hive, *content);
 }
 
 bool HasLineBreak(std::wstring_view text) {
@@ -93,8 +100,8 @@ std::optional<Key> OpenKey(std::wstring_view path) {
     try {
         const auto hivePath = HivePath();
         if (!hivePath || NormalKeyPath(path).empty()) return std::nullopt;
-        const Hive hive = ReadHive(fs::NativePath(*hivePath));
-        const HiveKey* key = hive.Find(path);
+        const std::optional<Hive> hive = ReadHive(*hivePath);
+        const HiveKey* key = hive ? hive->Find(path) : nullptr;
         if (!key) return std::nullopt;
         return Key(key->values);
     } catch (...) {

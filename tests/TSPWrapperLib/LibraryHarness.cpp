@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -35,7 +37,8 @@ LibraryHarness& LibraryHarness::Instance() {
     return *harness;
 }
 
-LibraryHarness::LibraryHarness() : m_requestLog(m_home / "requests.log") {
+LibraryHarness::LibraryHarness()
+    : m_requestLog(m_home / "requests.log"), m_announcePath(m_home / "announce.fifo") {
     Set("HOME", m_home.path());
     Set("XDG_CONFIG_HOME", m_home / "config");
     Set("XDG_CACHE_HOME", m_home / "cache");
@@ -46,8 +49,10 @@ LibraryHarness::LibraryHarness() : m_requestLog(m_home / "requests.log") {
     BecomeSubreaper();
     pipe2(m_clockIn, O_CLOEXEC);
     pipe2(m_clockOut, O_CLOEXEC);
-    pipe2(m_announce, O_CLOEXEC);
-    fcntl(m_announce[1], F_SETFD, 0);  // handed down to every service
+    // Found by its path: a started program inherits none of our descriptors. Opened for
+    // writing too, so the reader never sees an end between two services.
+    mkfifo(m_announcePath.c_str(), 0600);
+    m_announce = open(m_announcePath.c_str(), O_RDWR | O_CLOEXEC);
     const std::string clock =
         "pipe:" + std::to_string(m_clockOut[0]) + ":" + std::to_string(m_clockIn[1]);
     setenv("VESK_CLOCK", clock.c_str(), 1);
@@ -59,19 +64,25 @@ LibraryHarness::LibraryHarness() : m_requestLog(m_home / "requests.log") {
 }
 
 void LibraryHarness::SetServiceOptions(const std::string& extra) {
-    const std::string options = "--ready-fd " + std::to_string(m_announce[1]) + " --request-log " +
+    const std::string options = "--ready-file " + m_announcePath.string() + " --request-log " +
                                 m_requestLog.string() + " " + extra;
     setenv("VESK_TSP_OPTIONS", options.c_str(), 1);
 }
 
 std::vector<std::string> LibraryHarness::TakeRequests() {
-    std::vector<std::string> methods;
+    std::vector<std::string> methods = TakeRequestLines();
+    for (std::string& line : methods) line.resize(std::min(line.find(' '), line.size()));
+    return methods;
+}
+
+std::vector<std::string> LibraryHarness::TakeRequestLines() {
+    std::vector<std::string> lines;
     {
         std::ifstream in(m_requestLog);
-        for (std::string line; std::getline(in, line);) methods.push_back(line);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
     }
     std::ofstream(m_requestLog, std::ios::trunc);
-    return methods;
+    return lines;
 }
 
 std::vector<long> LibraryHarness::TakeSleeps() {
@@ -155,7 +166,7 @@ void LibraryHarness::AwaitHold() {
 void LibraryHarness::ReadAnnouncements() {
     for (;;) {
         bool ended = false;
-        const std::string line = ReadLineFrom(m_announce[0], ended);
+        const std::string line = ReadLineFrom(m_announce, ended);
         if (ended) return;
         std::lock_guard lock(m_mutex);
         m_announcements.push_back(line);

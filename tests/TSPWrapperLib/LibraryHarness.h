@@ -2,7 +2,7 @@
 // The test process as the transfer library sees it, set up once before the library is
 // loaded: user folders of its own (HOME and the XDG folders), the library's clock driven
 // from here through VESK_CLOCK=pipe, and every service the library or the installer starts
-// announcing itself on a pipe ("listening PID"), so tests wait for it instead of sleeping.
+// announcing itself on a FIFO ("listening PID"), so tests wait for it instead of sleeping.
 
 #include <condition_variable>
 #include <filesystem>
@@ -20,8 +20,8 @@ public:
     static LibraryHarness& Instance();
 
     const TempDir& home() const { return m_home; }
-    // The descriptor a started service announces itself on.
-    int announceFd() const { return m_announce[1]; }
+    // The FIFO a started service announces itself on, by appending one line.
+    const std::filesystem::path& announcePath() const { return m_announcePath; }
     // Options of every service the library starts from now on (VESK_TSP_OPTIONS), beside
     // the announcement and the request log.
     void SetServiceOptions(const std::string& extra);
@@ -31,6 +31,8 @@ public:
     }
     // The method of every request the services saw since the last call, in order.
     std::vector<std::string> TakeRequests();
+    // The same, each followed by " netToken=TOKEN" when the request carried one.
+    std::vector<std::string> TakeRequestLines();
     // Every sleep of the library since the last call, in milliseconds.
     std::vector<long> TakeSleeps();
 
@@ -56,7 +58,8 @@ private:
     std::filesystem::path m_requestLog;
     int m_clockIn[2] = {-1, -1};   // the library writes "sleep MS" here
     int m_clockOut[2] = {-1, -1};  // we answer with one byte
-    int m_announce[2] = {-1, -1};
+    std::filesystem::path m_announcePath;
+    int m_announce = -1;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<std::string> m_announcements;

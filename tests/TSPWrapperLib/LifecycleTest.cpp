@@ -1,9 +1,14 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "LibraryHarness.h"
 #include "ServiceLibrary.h"
@@ -82,7 +87,7 @@ TEST_F(LifecycleTest, MissingServiceIsDownloadedInstalledAndLoggedIn) {
 // The installer is a script that announces itself with its arguments, padded to size.
 TEST_F(LifecycleTest, OnlyAnInstallerOfAtLeastOneMebibyteIsRun) {
     const std::string head =
-        "#!/bin/sh\necho \"listening $$ $*\" >&" + std::to_string(m_harness.announceFd()) + "\n#";
+        "#!/bin/sh\necho \"listening $$ $*\" >> '" + m_harness.announcePath().string() + "'\n#";
     struct Row {
         std::size_t size;
         bool run;
@@ -143,21 +148,90 @@ TEST_F(LifecycleTest, RunningServiceIsShutDownAndStartedAgain) {
     EXPECT_EQ(sleeps.front(), 5000);
 }
 
-// A service that stops answering is replaced by the registered one, and the call goes on.
-TEST_F(LifecycleTest, TransferRecoveryRestartsTheService) {
+// A service that stops answering is replaced by the registered one, and the call goes on;
+// unlike a restart the host asks for, this one takes whatever version is installed.
+TEST_F(LifecycleTest, TransferRecoveryRestartsTheServiceWhateverItsVersion) {
+    for (const wchar_t* version : {L"2.3.0.0", L"2.2.9.9"}) {
+        RegisterBuiltService(version);
+        ServiceProcess failing({"--fault", "transfer.status=http-500"});
+        ASSERT_TRUE(failing.ready());
+        m_harness.HoldSleepsForNextStart();
+        const std::size_t before = m_harness.Announcements();
+
+        int code = -1;
+        const std::unique_ptr<TransferStatus> status(TSP(TSP_Lib_StatusTransfer)(&code, L"7"));
+        ASSERT_NE(status, nullptr);
+        EXPECT_EQ(code, kServiceOk);
+        EXPECT_EQ(status->statusId, 404);  // the new service knows no transfer 7
+        EXPECT_EQ(failing.Wait(), 0);
+        EXPECT_EQ(m_harness.Announcements(), before + 1);
+        m_harness.StopStartedServices();
+    }
+}
+
+TEST_F(LifecycleTest, RegisteredProgramThatCannotRunIsCodeSeven) {
+    const std::filesystem::path folder = m_harness.home() / "not-a-program";
+    std::filesystem::create_directories(folder);
+    vesk::test::WriteFileBytes(folder / "TSP.exe", "no program\n");  // no execute permission
+    ASSERT_TRUE(vesk::registry::WriteString(kServiceKey, L"Version Number", L"2.3.0.0"));
+    ASSERT_TRUE(
+        vesk::registry::WriteString(kServiceKey, L"Program Directory", folder.wstring() + L"/"));
+    m_harness.TakeSleeps();
+    int code = -1;
+    EXPECT_FALSE(TSP(TSP_Lib_StartTSP)(&code, L"Vesk"));
+    EXPECT_EQ(code, kServiceLaunchFailed);
+    code = -1;
+    EXPECT_FALSE(TSP(TSP_Lib_CheckAndReStartTSP)(&code));
+    EXPECT_EQ(code, kServiceLaunchFailed);
+    EXPECT_TRUE(m_harness.TakeSleeps().empty());
+    EXPECT_EQ(m_server.RequestCount(kInstallerPath), 0);
+}
+
+TEST_F(LifecycleTest, ServiceThatNeverLogsInIsCodeTwelveAfterTwoMinutes) {
     RegisterBuiltService(L"2.3.0.0");
-    ServiceProcess failing({"--fault", "transfer.status=http-500"});
-    ASSERT_TRUE(failing.ready());
+    m_harness.SetServiceOptions("--login-after 1000");
     m_harness.HoldSleepsForNextStart();
+    m_harness.TakeSleeps();
+    m_harness.TakeRequests();
     const std::size_t before = m_harness.Announcements();
 
     int code = -1;
-    const std::unique_ptr<TransferStatus> status(TSP(TSP_Lib_StatusTransfer)(&code, L"7"));
-    ASSERT_NE(status, nullptr);
-    EXPECT_EQ(code, kServiceOk);
-    EXPECT_EQ(status->statusId, 404);  // the new service knows no transfer 7
-    EXPECT_EQ(failing.Wait(), 0);
+    EXPECT_FALSE(TSP(TSP_Lib_StartTSP)(&code, L"Vesk"));
+    EXPECT_EQ(code, kServiceLoginTimedOut);
     EXPECT_EQ(m_harness.Announcements(), before + 1);
+    EXPECT_EQ(m_harness.TakeSleeps(), std::vector<long>(24, 5000));
+    // Two questions come before the first pause and may find the service still starting;
+    // the other 23 reach it.
+    const auto requests = m_harness.TakeRequests();
+    EXPECT_GE(std::count(requests.begin(), requests.end(), "loginStatus"), 23);
+}
+
+// The installer is a script that waits for the test before it runs the real installer.
+TEST_F(LifecycleTest, InstallerStillRunningAfterTwoMinutesIsSeenToFinishLater) {
+    const std::filesystem::path go = m_harness.home() / "installer-go.fifo";
+    std::filesystem::remove(go);
+    ASSERT_EQ(mkfifo(go.c_str(), 0600), 0);
+    // Open for writing too, so the word waits in the FIFO for the script to read.
+    const int goFd = open(go.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(goFd, 0);
+    // Should the test end first, the FIFO's end stops the script before it installs anything.
+    std::string script = "#!/bin/sh\nread word < '" + go.string() + "' || exit 1\nexec '" +
+                         TSP_INSTALLER_PROGRAM + "' \"$@\"\n#";
+    script += std::string(1048576 - script.size() - 1, 'x') + "\n";
+    m_server.Serve(kInstallerPath, {.body = script});
+    m_harness.TakeSleeps();
+
+    EXPECT_FALSE(TSP(TSP_Lib_InstallTSP)(L"Vesk"));
+    EXPECT_EQ(m_harness.TakeSleeps(), std::vector<long>(24, 5000));
+    EXPECT_FALSE(TSP(TSP_Lib_CheckIsTSPPresent)(nullptr, nullptr));
+
+    // Once the installer has started the service and ended, the next call sees it done.
+    m_harness.HoldSleepsForNextStart(true);
+    ASSERT_EQ(write(goFd, "go\n", 3), 3);
+    EXPECT_TRUE(TSP(TSP_Lib_InstallTSP)(L"Vesk"));
+    EXPECT_TRUE(TSP(TSP_Lib_CheckIsTSPPresent)(nullptr, nullptr));
+    EXPECT_EQ(m_server.RequestCount(kInstallerPath), 1);
+    close(goFd);
 }
 
 TEST_F(LifecycleTest, DiskTokenFileIsWrittenForEveryUser) {

@@ -26,6 +26,9 @@ static_assert(sizeof(TransferInfoC::sequential) == 1);
 static_assert(offsetof(TransferInfoC, targetRate) == offsetof(TransferInfoC, sequential) + 4);
 static_assert(offsetof(TransferInfoC, downloadToExpire) ==
               offsetof(TransferInfoC, noP2PPermitted) + 2);
+static_assert(offsetof(VersionInfoC, upgradeAvailable) == 2 * sizeof(wchar_t) * kPlainTextLength);
+static_assert(offsetof(VersionInfoC, exclusivity) == offsetof(VersionInfoC, upgradeAvailable) + 4);
+static_assert(offsetof(LoginInfoC, subscriptionLevel) == sizeof(wchar_t) * kPlainTextLength);
 
 std::wstring Wide(const std::string& text) {
     return std::wstring(text.begin(), text.end());
@@ -136,6 +139,31 @@ TEST_F(PlainExportsTest, NullTextNeverReachesTheService) {
     const TokenInfoC* token = TSP(TSP_LibC_GetToken)(nullptr);
     ASSERT_NE(token, nullptr);
     EXPECT_EQ(std::wcslen(token->netToken), 32u);
+}
+
+TEST_F(PlainExportsTest, VersionAndLoginAreCopiedFieldByField) {
+    const VersionInfoC* version = nullptr;
+    const LoginInfoC* login = nullptr;
+    for (const char* upgrade : {"1", "0"}) {
+        ServiceProcess service({"--version", "2.4.1.0", "--upgrade-available", upgrade});
+        ASSERT_TRUE(service.ready());
+        version = TSP(TSP_LibC_Version)();
+        ASSERT_NE(version, nullptr);
+        EXPECT_STREQ(version->buildId, L"2300");
+        EXPECT_STREQ(version->version, L"2.4.1.0");
+        EXPECT_EQ(version->upgradeAvailable, upgrade[0] - '0');
+        EXPECT_STREQ(version->exclusivity, L"none");
+        login = TSP(TSP_LibC_LoginStatus)();
+        ASSERT_NE(login, nullptr);
+        EXPECT_STREQ(login->loginStatus, L"LoggedIn");
+        EXPECT_EQ(login->subscriptionLevel, 1);
+    }
+    // With the service gone the areas keep the last answers.
+    EXPECT_EQ(TSP(TSP_LibC_Version)(), nullptr);
+    EXPECT_EQ(TSP(TSP_LibC_LoginStatus)(), nullptr);
+    EXPECT_STREQ(version->version, L"2.4.1.0");
+    EXPECT_EQ(version->upgradeAvailable, 0);
+    EXPECT_STREQ(login->loginStatus, L"LoggedIn");
 }
 
 TEST_F(PlainExportsTest, PortExportsAreTheTypedEntryPoints) {

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "LibraryHarness.h"
 #include "ServiceLibrary.h"
 #include "ServiceProcess.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -58,6 +61,32 @@ TEST(RecoveryTest, EachCodeIsRepairedAndTheRequestSentAgainThreeTimesAtMost) {
         EXPECT_EQ(Count(requests, "version"), row.versionRequests) << row.fault;
     }
     EXPECT_TRUE(harness.TakeSleeps().empty());
+}
+
+// The renewal ends with a token that does not validate: one request, and the recovery
+// gives up with the record of that request.
+TEST(RecoveryTest, RenewedTokenThatDoesNotValidateEndsTheCall) {
+    vesk::test::TempDir elsewhere;
+    const std::vector<std::string> causes[] = {
+        {"--fault", "validateDiskToken=no-element"},  // the service does not validate it
+        {"--data-dir", elsewhere.path().string()},    // the library will not write its file
+    };
+    LibraryHarness& harness = LibraryHarness::Instance();
+    for (const auto& cause : causes) {
+        std::vector<std::string> options{"--fault", "transfer.status=902"};
+        options.insert(options.end(), cause.begin(), cause.end());
+        harness.TakeRequests();
+        ServiceProcess service = LoggedService(options);
+        ASSERT_TRUE(service.ready()) << cause[1];
+        int code = -1;
+        const std::unique_ptr<TransferStatus> status(TSP(TSP_Lib_StatusTransfer)(&code, L"9"));
+        EXPECT_EQ(code, kServiceTokenInvalid) << cause[1];
+        ASSERT_NE(status, nullptr) << cause[1];
+        EXPECT_EQ(status->statusId, 902) << cause[1];
+        const auto requests = harness.TakeRequests();
+        EXPECT_EQ(Count(requests, "transfer.status"), 1) << cause[1];
+        EXPECT_EQ(Count(requests, "getToken"), 1) << cause[1];
+    }
 }
 
 TEST(RecoveryTest, LoginWaitPollsEveryFiveSeconds) {

@@ -123,12 +123,13 @@ TEST(TransferServiceTest, SecondServiceDoesNotShareThePort) {
     EXPECT_EQ(second.Wait(), 1);
 }
 
-TEST(TransferServiceTest, HungServiceCountsAsNoReplyAfterTheTimeOut) {
+// Silent since the request: no reply once the stall limit (shortened here) has passed.
+TEST(TransferServiceTest, HungServiceCountsAsNoReplyAfterTheStallLimit) {
     ServiceProcess service({"--fault", "version=slow", "--slow-ms", "20000"});
     ASSERT_TRUE(service.ready());
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(vesk::tsp::HttpGet(L"http://127.0.0.1:60524/rest/version?format=xml",
-                                 std::chrono::milliseconds(300)),
+                                 {std::chrono::seconds(1), std::chrono::seconds(1)}),
               "");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }

@@ -88,7 +88,7 @@ ServiceReply RestService::AnswerService(const std::string& method, const Query& 
     XmlFields xml;
     if (method == "version") {
         xml.Text("buildId", "2300").Text("version", m_options.version);
-        xml.Flag("upgradeAvailable", false).Text("exclusivity", "none");
+        xml.Flag("upgradeAvailable", m_options.upgradeAvailable).Text("exclusivity", "none");
         return {"VersionResp", std::nullopt, xml.Xml()};
     }
     if (method == "loginStatus") {

@@ -38,6 +38,8 @@ bool Apply(const std::string& name, const std::string& value, ServiceOptions& o)
         o.dataDir = value;
     } else if (name == "--request-log") {
         o.requestLog = value;
+    } else if (name == "--ready-file") {
+        o.readyFile = value;
     } else if (name == "--fault") {
         const auto rule = ParseFaultRule(value);
         if (!rule) return false;
@@ -50,10 +52,10 @@ bool Apply(const std::string& name, const std::string& value, ServiceOptions& o)
         o.loginAfter = number;
     } else if (name == "--connections" && number >= 1 && number <= 16) {
         o.connections = static_cast<int>(number);
-    } else if (name == "--ready-fd") {
-        o.readyFd = static_cast<int>(number);
     } else if (name == "--slow-ms") {
         o.slowMs = number;
+    } else if (name == "--upgrade-available" && number <= 1) {
+        o.upgradeAvailable = number == 1;
     } else {
         return false;
     }

@@ -8,9 +8,11 @@
 //   --data-dir DIR           its own files: disk token, default downloads ($XDG_CACHE_HOME/TSP)
 //   --connections N          connections per download when the server accepts ranges (4)
 //   --slow-ms MS             delay of a "slow" reply (2000)
-//   --ready-fd FD            writes "listening PID PPID" to this inherited descriptor once bound,
-//                            for a test whose service the library or the installer starts
-//   --request-log FILE       appends each request's method name, one a line
+//   --ready-file PATH        appends "listening PID PPID" to this file (a test's FIFO) once
+//                            bound, for a test whose service the library or the installer starts
+//   --request-log FILE       appends each request's method name, one a line, followed by
+//                            " netToken=TOKEN" when the request carries a network token
+//   --upgrade-available 0|1  what "version" says of an upgrade (0)
 //   --fault METHOD=KIND[:N]  test behaviour for METHOD ("*": every method), the first N
 //                            times or always: 902, 905, no-element, http-500, no-reply, slow
 
@@ -30,7 +32,8 @@ struct ServiceOptions {
     std::filesystem::path dataDir;
     int connections = 4;
     long slowMs = 2000;
-    int readyFd = -1;
+    bool upgradeAvailable = false;
+    std::filesystem::path readyFile;
     std::filesystem::path requestLog;
     std::vector<FaultRule> faults;
 };

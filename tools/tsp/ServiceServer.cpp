@@ -11,6 +11,7 @@ namespace vesk::tsp_service {
 namespace {
 
 constexpr const char* kXmlType = "text/xml";
+constexpr const char* kNetTokenParam = "netToken";
 
 bool Has(const std::vector<Fault>& faults, Fault fault) {
     return std::find(faults.begin(), faults.end(), fault) != faults.end();
@@ -51,7 +52,7 @@ void ServiceServer::Run() {
 
 void ServiceServer::Handle(const httplib::Request& request, httplib::Response& response) {
     const std::string method = request.matches[1];
-    LogRequest(method);
+    LogRequest(method, request);
     const std::vector<Fault> faults = m_faults.Take(method);
     std::optional<ServiceReply> reply;
     // A forced status stands in for the whole answer, so the request changes nothing.
@@ -83,10 +84,13 @@ void ServiceServer::Handle(const httplib::Request& request, httplib::Response& r
     response.set_content(body, kXmlType);
 }
 
-void ServiceServer::LogRequest(const std::string& method) {
+void ServiceServer::LogRequest(const std::string& method, const httplib::Request& request) {
     if (m_options.requestLog.empty()) return;
+    std::string line = method;
+    if (request.has_param(kNetTokenParam))
+        line += std::string(" ") + kNetTokenParam + "=" + request.get_param_value(kNetTokenParam);
     std::lock_guard lock(m_logMutex);
-    std::ofstream(m_options.requestLog, std::ios::app) << method << '\n';
+    std::ofstream(m_options.requestLog, std::ios::app) << line << '\n';
 }
 
 }  // namespace vesk::tsp_service

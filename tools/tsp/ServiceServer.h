@@ -22,7 +22,7 @@ public:
 
 private:
     void Handle(const httplib::Request& request, httplib::Response& response);
-    void LogRequest(const std::string& method);
+    void LogRequest(const std::string& method, const httplib::Request& request);
 
     const ServiceOptions m_options;
     httplib::Server m_server;

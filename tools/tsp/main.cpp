@@ -2,6 +2,7 @@
 // 127.0.0.1:60524, keeps a login state and tokens, downloads packages for real, and ends
 // on "shutdown". It prints "listening" on standard output once the port is bound.
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -36,13 +37,17 @@ int main(int argc, char** argv) {
     }
     std::printf("listening on %s:%d\n", kServiceHost, kServicePort);
     std::fflush(stdout);
-    if (options->readyFd >= 0) {
+    if (!options->readyFile.empty()) {
         // With our id and our parent's, so a test can wait for us, or for the installer
-        // that started us, to end.
+        // that started us, to end. One write, so lines of services started together never mix.
         const std::string ready =
             "listening " + std::to_string(getpid()) + " " + std::to_string(getppid()) + "\n";
-        static_cast<void>(write(options->readyFd, ready.data(), ready.size()));
-        close(options->readyFd);
+        const int fd =
+            open(options->readyFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            static_cast<void>(write(fd, ready.data(), ready.size()));
+            close(fd);
+        }
     }
     server.Run();
     return 0;

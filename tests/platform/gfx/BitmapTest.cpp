@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "CloseOnExecOnly.h"
 #include "TempDir.h"
 #include "gfx/Bitmap.h"
 #include "gfx/Color.h"
@@ -75,6 +76,17 @@ TEST(Bitmap, PngRoundTripKeepsStraightAlpha) {
     EXPECT_EQ(loaded.Pixel(0, 0), 0x80FF0000u);
     EXPECT_EQ(loaded.Pixel(2, 1), 0xFF123456u);
     EXPECT_EQ(loaded.Pixel(1, 0), 0u);
+}
+
+// A program started by another thread while a picture loads must not inherit the file.
+TEST(Bitmap, LoadsThroughACloseOnExecDescriptor) {
+    vesk::test::TempDir dir;
+    const std::string path = (dir / "red.gif").string();
+    vesk::test::WriteFileBytes(path, kRedGif);
+    const auto run = vesk::test::RunWithCloseOnExecOnly(
+        [&] { return Bitmap::FromFile(path).Pixel(0, 0) == 0xFFFF0000u; });
+    if (run == vesk::test::CloseOnExecOnlyRun::Unavailable) GTEST_SKIP() << "no seccomp filter";
+    EXPECT_EQ(run, vesk::test::CloseOnExecOnlyRun::Succeeded);
 }
 
 TEST(Bitmap, FailedLoadsAreEmpty) {

@@ -1,10 +1,11 @@
 #pragma once
-// /bin/cat started through StartProgram with its standard input on a pipe the test holds:
-// it runs until the pipe is closed, so the test decides when it ends, without waiting
-// for any time to pass.
+// /bin/cat started through StartProgram with its standard input on a socket the test holds
+// (a pipe would be replaced by /dev/null): it runs until the socket is closed, so the test
+// decides when it ends, without waiting for any time to pass.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,7 +17,7 @@ class CatChild {
 public:
     CatChild() {
         int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) return;
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return;
         m_input = fds[1];
         // The child's standard input is ours at the moment it starts.
         const int savedInput = fcntl(0, F_DUPFD_CLOEXEC, 3);

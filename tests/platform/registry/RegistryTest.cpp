@@ -1,16 +1,48 @@
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "CloseOnExecOnly.h"
 #include "TempDir.h"
 #include "registry/Registry.h"
 
 namespace {
 
 namespace registry = vesk::registry;
+
+// Runs body as the owner of everything below folder, without the privileges that let root
+// read any file: in a child that gives them up when we hold them. Whether body said true;
+// nullopt when they could not be given up.
+std::optional<bool> AsOwnerWithoutPrivileges(const std::filesystem::path& folder,
+                                             const std::function<bool()>& body) {
+    if (geteuid() != 0) return body();
+    constexpr uid_t kNobody = 65534;
+    constexpr int kNotDropped = 2;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        bool owned = chown(folder.c_str(), kNobody, kNobody) == 0;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+            owned = owned && chown(entry.path().c_str(), kNobody, kNobody) == 0;
+        const bool dropped = owned && setgroups(0, nullptr) == 0 &&
+                             setresgid(kNobody, kNobody, kNobody) == 0 &&
+                             setresuid(kNobody, kNobody, kNobody) == 0;
+        _exit(!dropped ? kNotDropped : body() ? 0 : 1);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return false;
+    if (WEXITSTATUS(status) == kNotDropped) return std::nullopt;
+    return WEXITSTATUS(status) == 0;
+}
 
 // Each test gets a hive of its own.
 class RegistryTest : public ::testing::Test {
@@ -49,6 +81,50 @@ TEST_F(RegistryTest, WrittenStringsReadBackWithoutRegardToCase) {
     EXPECT_FALSE(key->String(L"Missing"));
     EXPECT_TRUE(registry::OpenKey(L"Software\\Tirsa Networks"));
     EXPECT_FALSE(registry::OpenKey(L"Software\\Tirsa Networks\\TSP\\Below"));
+}
+
+// A program started by another thread meanwhile must not inherit the hive.
+TEST_F(RegistryTest, HiveIsReadAndWrittenThroughCloseOnExecDescriptors) {
+    ASSERT_TRUE(registry::WriteString(L"Software\\Vesk", L"Before", L"1"));
+    const auto run = vesk::test::RunWithCloseOnExecOnly([] {
+        const auto before = registry::OpenKey(L"Software\\Vesk");
+        return before && before->String(L"Before") == L"1" &&
+               registry::WriteString(L"Software\\Vesk", L"After", L"2");
+    });
+    if (run == vesk::test::CloseOnExecOnlyRun::Unavailable) GTEST_SKIP() << "no seccomp filter";
+    EXPECT_EQ(run, vesk::test::CloseOnExecOnlyRun::Succeeded);
+    const auto key = registry::OpenKey(L"Software\\Vesk");
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->String(L"Before"), L"1");
+    EXPECT_EQ(key->String(L"After"), L"2");
+}
+
+// A hive that is there but cannot be read is never replaced by one holding only the change.
+TEST_F(RegistryTest, UnreadableHiveIsLeftAlone) {
+    ASSERT_TRUE(registry::WriteString(L"Software\\Vesk", L"Kept", L"1"));
+    const auto hive = m_config / "VeskRegistry/HKEY_CURRENT_USER.reg";
+    const std::string content = vesk::test::ReadFileBytes(hive);
+    ASSERT_EQ(chmod(hive.c_str(), 0200), 0);
+    const auto refused = AsOwnerWithoutPrivileges(m_config.path(), [] {
+        return !registry::WriteString(L"Software\\Vesk", L"New", L"2") &&
+               !registry::DeleteKey(L"Software\\Vesk") && !registry::OpenKey(L"Software\\Vesk");
+    });
+    ASSERT_EQ(chmod(hive.c_str(), 0600), 0);
+    if (!refused) GTEST_SKIP() << "cannot give up the privileges that read every file";
+    EXPECT_TRUE(*refused);
+    EXPECT_EQ(vesk::test::ReadFileBytes(hive), content);
+}
+
+// The hive is read whole and never waited on: a FIFO in its place is no hive.
+TEST_F(RegistryTest, HiveThatIsNoPlainFileIsNeitherWaitedOnNorReplaced) {
+    const std::string folder = (m_config / "VeskRegistry").string();
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    ASSERT_EQ(mkfifo((folder + "/HKEY_CURRENT_USER.reg").c_str(), 0600), 0);
+    EXPECT_FALSE(registry::OpenKey(L"Software"));
+    EXPECT_FALSE(registry::WriteString(L"Software\\Vesk", L"New", L"2"));
+    struct stat info {};
+    ASSERT_EQ(stat((folder + "/HKEY_CURRENT_USER.reg").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 TEST_F(RegistryTest, DeletingAKeyTakesEverythingBelowIt) {

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "CloseOnExecOnly.h"
 #include "TempDir.h"
 #include "TestZip.h"
 #include "ZipArchive.h"
@@ -99,6 +100,25 @@ TEST_F(ZipArchiveTest, EmptyArchiveHasNoEntries) {
     EXPECT_EQ(entry.name, L"");
     EXPECT_EQ(GetZipEntry(zip, 0, &entry), kZipBadArguments);
     EXPECT_EQ(CloseZipFile(zip), kZipSuccess);
+}
+
+// A program started by another thread while a package is read must inherit none of it.
+TEST_F(ZipArchiveTest, ArchivesAreReadThroughCloseOnExecDescriptors) {
+    WriteZip(m_dir / "empty.zip", {});
+    WriteZip(m_dir / "p.zip", {{"a.txt", "a"}});
+    const auto run = vesk::test::RunWithCloseOnExecOnly([&] {
+        ZipHandle* empty = OpenZipFile((m_dir.wide() + L"empty.zip").c_str(), nullptr);
+        ZipHandle* zip = OpenZipFile((m_dir.wide() + L"p.zip").c_str(), nullptr);
+        const bool read = empty && zip &&
+                          SetZipBaseFolder(zip, m_dir.wide().c_str()) == kZipSuccess &&
+                          UnzipEntryToFile(zip, 0, L"a.txt") == kZipSuccess;
+        CloseZipFile(empty);
+        CloseZipFile(zip);
+        return read;
+    });
+    if (run == vesk::test::CloseOnExecOnlyRun::Unavailable) GTEST_SKIP() << "no seccomp filter";
+    EXPECT_EQ(run, vesk::test::CloseOnExecOnlyRun::Succeeded);
+    EXPECT_EQ(vesk::test::ReadFileBytes(m_dir / "a.txt"), "a");
 }
 
 TEST_F(ZipArchiveTest, IndexBounds) {

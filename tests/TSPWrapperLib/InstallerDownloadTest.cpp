@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "ServiceInstaller.h"
+#include "TempDir.h"
+#include "TricklingServer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using vesk::test::TricklingServer;
+using vesk::tsp::ServiceInstaller;
+
+// The installer is fetched like any reply: cut only when it stops arriving. The stall limit
+// is shortened to two seconds (the shortest a steady trickle always meets), so an installer
+// that takes longer in all still arrives.
+class InstallerDownloadTest : public ::testing::Test {
+protected:
+    InstallerDownloadTest() {
+        setenv("XDG_CACHE_HOME", (m_dir / "cache").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
+        ServiceInstaller::Instance().SetDownloadLimits({1s, 2s});
+    }
+    ~InstallerDownloadTest() override {
+        ServiceInstaller::Instance().SetDownloadLimits(vesk::tsp::kHttpLimits);
+        unsetenv("VESK_TSP_DOWNLOAD_SERVER");
+        unsetenv("XDG_CACHE_HOME");
+        unsetenv("XDG_CONFIG_HOME");
+    }
+
+    void ServeFrom(const TricklingServer& server) {
+        setenv("VESK_TSP_DOWNLOAD_SERVER", server.Origin().c_str(), 1);
+    }
+    std::filesystem::path Saved() const { return m_dir / "cache" / "Tirsa_Temp" / "TSPInst.exe"; }
+
+    vesk::test::TempDir m_dir;
+};
+
+// The installer is a script that tells its process id on a FIFO and ends.
+TEST_F(InstallerDownloadTest, SlowLineThatKeepsDeliveringInstalls) {
+    const std::filesystem::path told = m_dir / "installer.fifo";
+    ASSERT_EQ(mkfifo(told.c_str(), 0600), 0);
+    std::string script = "#!/bin/sh\necho $$ > '" + told.string() + "'\n#";
+    script += std::string(vesk::tsp::kSmallestInstaller - script.size() - 1, 'x') + "\n";
+    TricklingServer server({.body = script, .pieces = 12, .pause = 200ms});
+    ServeFrom(server);
+    ASSERT_TRUE(ServiceInstaller::Instance().Start(L"Vesk"));
+    EXPECT_EQ(std::filesystem::file_size(Saved()), script.size());
+
+    // Once it has ended, with nothing registered, the installer is idle again.
+    std::ifstream fifo(told);
+    pid_t pid = 0;
+    ASSERT_TRUE(fifo >> pid);
+    siginfo_t ended{};
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOWAIT), 0);
+    EXPECT_EQ(ServiceInstaller::Instance().Status(), ServiceInstaller::kIdle);
+}
+
+TEST_F(InstallerDownloadTest, ServerThatFallsSilentFailsTheInstall) {
+    TricklingServer server(
+        {.body = std::string(vesk::tsp::kSmallestInstaller, 'x'), .silent = true});
+    ServeFrom(server);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ServiceInstaller::Instance().Start(L"Vesk"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_FALSE(std::filesystem::exists(Saved()));
+    EXPECT_EQ(server.Requests(), 1);
+}
+
+}  // namespace
