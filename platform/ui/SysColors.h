@@ -7,6 +7,7 @@
 
 namespace vesk::ui {
 
+inline constexpr int COLOR_MENU = 4;
 inline constexpr int COLOR_WINDOW = 5;
 inline constexpr int COLOR_WINDOWTEXT = 8;
 inline constexpr int COLOR_HIGHLIGHT = 13;
