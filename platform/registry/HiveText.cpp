@@ -117,7 +117,8 @@ bool Hive::Remove(std::wstring_view path) {
 
 Hive ParseHive(std::string_view utf8) {
     Hive hive;
-    const std::wstring text = text::Utf8ToWide(utf8);
+    // Values hold paths: bytes that are not UTF-8 come back exactly as they were written.
+    const std::wstring text = text::NativeBytesToWide(utf8);
     HiveKey* current = nullptr;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -142,7 +143,7 @@ std::string RenderHive(const Hive& hive) {
         for (const auto& [name, value] : key.values)
             out += Quote(name) + L"=" + Quote(value) + L"\n";
     }
-    return text::WideToUtf8(out);
+    return text::WideToNativeBytes(out);
 }
 
 }  // namespace vesk::registry

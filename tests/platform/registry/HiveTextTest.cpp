@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "registry/HiveText.h"
+#include "text/Utf.h"
 
 namespace {
 
@@ -10,9 +11,10 @@ using vesk::registry::ParseHive;
 using vesk::registry::RenderHive;
 
 TEST(HiveTextTest, ValuesSurviveARoundTripWhateverTheyHold) {
-    const std::wstring awkward[] = {L"",           L"plain",          L"C:\\Program Files\\TSP\\",
-                                    L"say \"hi\"", L"two\nlines\r\n", L"Grüße ✓",
-                                    L"]=[\"",      L"\\\\\\"};
+    const std::wstring awkward[] = {L"", L"plain", L"C:\\Program Files\\TSP\\", L"say \"hi\"",
+                                    L"two\nlines\r\n", L"Grüße ✓", L"]=[\"", L"\\\\\\",
+                                    // a folder whose name is not UTF-8, as the file system has it
+                                    vesk::text::NativeBytesToWide("/opt/\xFF\xC3/TSP/")};
     Hive hive;
     auto& key = hive.Create(L"Software\\Tirsa Networks\\TSP");
     for (std::size_t i = 0; i < std::size(awkward); ++i)
