@@ -3,6 +3,7 @@
 
 #include <limits>
 
+#include "DeepMarkup.h"
 #include "ServiceReplies.h"
 #include "SmallStack.h"
 
@@ -192,24 +193,11 @@ TEST(ReplyReaderTest, OnlyTransferStatusRepliesTurnStatusIdsIntoCodes) {
     EXPECT_EQ(login.record->subscriptionLevel, 3);
 }
 
-std::string Repeat(std::string_view unit, int times) {
-    std::string text;
-    for (int i = 0; i < times; ++i) text += unit;
-    return text;
-}
+using vesk::test::Repeat;
 
 TEST(ReplyReaderTest, DeepRepliesAreRefusedWhateverTheirDisguise) {
     // What comes before the reply's own element, and the nesting after its fields.
-    const std::pair<std::string, std::string> deep[] = {
-        {"", Repeat("<a>", 100000)},
-        {"<?>", Repeat("<a>", 100000)},
-        {"", "<?xml >" + Repeat("<a>", 100000) + "?>"},
-        {"", Repeat("<a b=\"/>\">", 100000)},
-        {"", Repeat("<a>/>", 100000)},
-        {"", Repeat("<a>&#x</a>x1;", 100000)},
-        {"\xEF\xBB\xBF", Repeat("<a>\xE0</a>", 100000)},
-        {"<?xml version='1.0'?>", Repeat("<a>\xE0</a>", 100000)},
-    };
+    const auto deep = vesk::test::DeepMarkupDisguises();
     for (const auto& [lead, tail] : deep) {
         // Everything the reader needs comes before the nesting.
         const std::string body = lead + "<VersionResp><version>2</version>" + tail;

@@ -4,6 +4,7 @@
 
 #include <climits>
 
+#include "DeepMarkup.h"
 #include "SmallStack.h"
 #include "TempDir.h"
 #include "VersionManifest.h"
@@ -162,26 +163,12 @@ TEST(ParseManifest, NonNumericSizesReadAsZero) {
     EXPECT_EQ(list[1].fileCount, 0);
 }
 
-std::string Repeat(std::string_view unit, int times) {
-    std::string text;
-    for (int i = 0; i < times; ++i) text += unit;
-    return text;
-}
+using vesk::test::Repeat;
 
 const std::string kManifestHead = "<root><latestpackage id='2'/><updatepackage id='1'/>";
 
 TEST(ParseManifest, RefusesDeepNestingWhateverItsDisguise) {
-    // What comes before the reply's own element, and the nesting after its fields.
-    const std::pair<std::string, std::string> deep[] = {
-        {"", Repeat("<a>", 100000)},
-        {"<?>", Repeat("<a>", 100000)},
-        {"", "<?xml >" + Repeat("<a>", 100000) + "?>"},
-        {"", Repeat("<a b=\"/>\">", 100000)},
-        {"", Repeat("<a>/>", 100000)},
-        {"", Repeat("<a>&#x</a>x1;", 100000)},
-        {"\xEF\xBB\xBF", Repeat("<a>\xE0</a>", 100000)},
-        {"<?xml version='1.0'?>", Repeat("<a>\xE0</a>", 100000)},
-    };
+    const auto deep = vesk::test::DeepMarkupDisguises();
     for (const auto& [lead, tail] : deep) {
         const std::string xml = lead + kManifestHead + tail + "</root>";
         UpdatePackageList list = Chain({{L"keep", 1}});

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "DeepMarkup.h"
 #include "SmallStack.h"
 #include "text/MarkupDepth.h"
 #include "xml/BoundedParse.h"
@@ -16,11 +17,7 @@ using vesk::xml::DepthLimit;
 using vesk::xml::ParseBounded;
 using vesk::xml::ParseResult;
 
-std::string Repeat(std::string_view unit, int times) {
-    std::string text;
-    for (int i = 0; i < times; ++i) text += unit;
-    return text;
-}
+using vesk::test::Repeat;
 
 // How deep the parser itself descends into text: the smallest limit it does not reach.
 std::size_t ParserDepth(const std::string& text) {
