@@ -52,24 +52,24 @@ bool CUIHMXStatic::SetLogFont(const LogFont& font) {
     m_font = font;
     if (m_font.faceName.size() > kMaxFaceName) m_font.faceName.resize(kMaxFaceName);
     m_bOwnFont = true;
-    gfx::FontSpec spec;
-    spec.face = m_font.faceName;
-    spec.height = m_font.height;
-    spec.weight = m_font.weight == 0 ? 400 : m_font.weight;
-    spec.italic = m_font.italic;
-    SetFont(spec);
+    gfx::FontSpec described;
+    described.face = m_font.faceName;
+    described.height = m_font.height;
+    described.weight = m_font.weight == 0 ? 400 : m_font.weight;
+    described.italic = m_font.italic;
+    SetFont(described);
     return true;
 }
 
 // The window's current font, with the fields the drawing has no use for kept from the label's
 // own description.
 bool CUIHMXStatic::GetLogFont(LogFont& font) const {
-    const gfx::FontSpec& spec = GetFont();
+    const gfx::FontSpec& described = GetFont();
     font = m_bOwnFont ? m_font : LogFont{};
-    font.height = spec.height;
-    font.weight = spec.weight;
-    font.italic = spec.italic;
-    font.faceName = spec.face;
+    font.height = described.height;
+    font.weight = described.weight;
+    font.italic = described.italic;
+    font.faceName = described.face;
     return true;
 }
 

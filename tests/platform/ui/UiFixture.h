@@ -12,6 +12,16 @@
 
 namespace vesk::ui::test {
 
+// A top-level window whose modal loop ends when it is sent kDone.
+constexpr UINT kDone = WM_USER + 100;
+class EndsItsLoopOnDone : public Window {
+public:
+    LRESULT OnMessage(UINT message, WPARAM, LPARAM) override {
+        if (message == kDone) System::Current()->EndModalLoop(*this, 0);
+        return 0;
+    }
+};
+
 // Lets a test wait until a call from another thread has reached the queue.
 class WatchedBackend : public headless::HeadlessBackend {
 public:

@@ -17,15 +17,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr UINT kDone = WM_USER + 100;
-
-class Main : public Window {
-public:
-    LRESULT OnMessage(UINT message, WPARAM, LPARAM) override {
-        if (message == kDone) System::Current()->EndModalLoop(*this, 0);
-        return 0;
-    }
-};
+using test::kDone;
+using Main = test::EndsItsLoopOnDone;
 
 class WindowFeatures : public vesk::ui::test::UiFixture {};
 

@@ -12,15 +12,8 @@ using namespace vesk::ui;
 
 namespace {
 
-constexpr UINT kDone = WM_USER + 100;
-
-class Main : public Window {
-public:
-    LRESULT OnMessage(UINT message, WPARAM, LPARAM) override {
-        if (message == kDone) System::Current()->EndModalLoop(*this, 0);
-        return 0;
-    }
-};
+using test::kDone;
+using Main = test::EndsItsLoopOnDone;
 
 // A skinned button: it makes its tooltip on demand and deletes it with itself.
 class TipButton : public Button {
