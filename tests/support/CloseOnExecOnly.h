@@ -5,17 +5,15 @@
 // waits: it ends when the operation returns.
 
 #include <errno.h>
-#include <linux/audit.h>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
 #include <stddef.h>
-#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <functional>
+
+#include "SyscallFilter.h"
 
 namespace vesk::test {
 
@@ -27,24 +25,18 @@ enum class CloseOnExecOnlyRun {
 
 namespace close_on_exec_only {
 
-#if defined(__x86_64__)
-inline constexpr std::uint32_t kArch = AUDIT_ARCH_X86_64;
-#elif defined(__aarch64__)
-inline constexpr std::uint32_t kArch = AUDIT_ARCH_AARCH64;
-#endif
-
 // Low half of a call argument; the flags and socket types live there.
 constexpr std::uint32_t ArgOffset(int index) {
     return static_cast<std::uint32_t>(offsetof(seccomp_data, args) + 8 * index);
 }
 
 inline bool InstallFilter() {
-#if defined(__x86_64__) || defined(__aarch64__)
+    if constexpr (!kSyscallFiltersHere) return false;
     constexpr std::uint32_t kFlag = 02000000;  // O_CLOEXEC, and SOCK_CLOEXEC alike
     constexpr std::uint32_t kRefuse = SECCOMP_RET_ERRNO | EACCES;
     sock_filter program[] = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kArch, 1, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kFilterArch, 1, 0),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
         // openat: flags are argument 2.
@@ -66,12 +58,7 @@ inline bool InstallFilter() {
         BPF_STMT(BPF_RET | BPF_K, kRefuse),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     };
-    sock_fprog filter{static_cast<unsigned short>(sizeof program / sizeof program[0]), program};
-    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-           prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) == 0;
-#else
-    return false;
-#endif
+    return InstallSyscallFilter(program, sizeof program / sizeof program[0]);
 }
 
 }  // namespace close_on_exec_only

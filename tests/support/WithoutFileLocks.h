@@ -6,36 +6,27 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <linux/audit.h>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
-#include <sys/prctl.h>
 #include <sys/syscall.h>
 
 #include <cstddef>
 #include <iterator>
 #include <thread>
 
+#include "SyscallFilter.h"
+
 namespace vesk::test {
 
 namespace detail {
 
 inline bool RefuseFileLocksOnThisThread() {
-#if defined(__x86_64__)
-    constexpr __u32 kArch = AUDIT_ARCH_X86_64;
-#elif defined(__aarch64__)
-    constexpr __u32 kArch = AUDIT_ARCH_AARCH64;
-#else
-    return false;
-#endif
-#if defined(__x86_64__) || defined(__aarch64__)
+    if constexpr (!kSyscallFiltersHere) return false;
     constexpr __u32 kAllow = SECCOMP_RET_ALLOW;
     constexpr __u32 kNoLocks = SECCOMP_RET_ERRNO | (ENOLCK & SECCOMP_RET_DATA);
     // The command is an int: the low half of the argument on these little-endian machines.
     constexpr __u32 kCommand = offsetof(seccomp_data, args) + sizeof(__u64);
     sock_filter program[] = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kArch, 1, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kFilterArch, 1, 0),
         BPF_STMT(BPF_RET | BPF_K, kAllow),
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_flock, 9, 0),
@@ -50,10 +41,7 @@ inline bool RefuseFileLocksOnThisThread() {
         BPF_STMT(BPF_RET | BPF_K, kAllow),
         BPF_STMT(BPF_RET | BPF_K, kNoLocks),
     };
-    const sock_fprog filter = {static_cast<unsigned short>(std::size(program)), program};
-    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-           prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) == 0;
-#endif
+    return InstallSyscallFilter(program, std::size(program));
 }
 
 }  // namespace detail
