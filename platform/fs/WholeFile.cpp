@@ -13,8 +13,6 @@
 #include "fs/Paths.h"
 
 namespace vesk::fs {
-namespace {
-
 bool ReadToEnd(int fd, std::string& bytes, std::size_t maxBytes) {
     char buffer[65536];
     for (;;) {
@@ -22,12 +20,11 @@ bool ReadToEnd(int fd, std::string& bytes, std::size_t maxBytes) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         if (n == 0) return true;
-        if (static_cast<std::size_t>(n) > maxBytes - bytes.size()) return false;
+        if (bytes.size() > maxBytes || static_cast<std::size_t>(n) > maxBytes - bytes.size())
+            return false;
         bytes.append(buffer, static_cast<std::size_t>(n));
     }
 }
-
-}  // namespace
 
 bool WriteWholeFile(std::wstring_view path, std::string_view bytes, bool executable,
                     ReplacementFile::Durability durability) {

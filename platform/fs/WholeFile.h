@@ -21,6 +21,10 @@ enum class WholeFileRead {
     Failed,  // there, but unreadable, not a plain file, or larger than allowed
 };
 
+// Appends what an open descriptor holds up to its end; false on a read error or once
+// `bytes` would grow past maxBytes.
+bool ReadToEnd(int fd, std::string& bytes, std::size_t maxBytes);
+
 // The file's bytes into `bytes` (emptied first); never waits on a FIFO put in its place.
 WholeFileRead ReadWholeFile(std::wstring_view path, std::string& bytes, std::size_t maxBytes);
 

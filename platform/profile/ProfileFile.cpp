@@ -14,6 +14,7 @@
 #include "fs/ConfinedFolder.h"
 #include "fs/Paths.h"
 #include "fs/ReplacementFile.h"
+#include "fs/WholeFile.h"
 #include "profile/ProfileLines.h"
 #include "text/Number.h"
 
@@ -28,18 +29,6 @@ std::mutex g_mutex;
 
 enum class Load { kOk, kAbsent, kFailed };
 
-bool ReadAll(int fd, std::string& bytes) {
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        if (bytes.size() + static_cast<std::size_t>(n) > kMaxFileBytes) return false;
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
-}
-
 // O_NONBLOCK keeps a FIFO put in the file's place from hanging the caller.
 Load LoadFile(const std::string& path, std::string& bytes, struct stat& info) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -48,7 +37,7 @@ Load LoadFile(const std::string& path, std::string& bytes, struct stat& info) {
               static_cast<std::size_t>(info.st_size) <= kMaxFileBytes;
     if (ok) {
         bytes.reserve(static_cast<std::size_t>(info.st_size));
-        ok = ReadAll(fd, bytes);
+        ok = fs::ReadToEnd(fd, bytes, kMaxFileBytes);
     }
     close(fd);
     return ok ? Load::kOk : Load::kFailed;
