@@ -35,7 +35,8 @@ bool MakeExecutable(std::wstring_view path);
 bool DeleteFile(std::wstring_view path);
 bool RemoveFolder(std::wstring_view path);  // an empty folder only
 
-// Bytes available to this user on the file system that holds path.
+// Bytes available to this user on the file system that holds path; nullopt when the query
+// fails (the path missing, among others).
 std::optional<std::uint64_t> FreeDiskBytes(std::wstring_view path);
 
 // An open that other programs cannot share, stood in for by an open-file-description

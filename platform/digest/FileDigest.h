@@ -1,0 +1,15 @@
+#pragma once
+// Digests of whole files, as the manifest records them for its packages. Safe from any
+// thread.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vesk::digest {
+
+// The MD5 digest of the file's content in lowercase hexadecimal; nullopt when the file
+// cannot be read to its end. The file is read in pieces, never held whole.
+std::optional<std::string> FileMd5Hex(std::wstring_view path);
+
+}  // namespace vesk::digest

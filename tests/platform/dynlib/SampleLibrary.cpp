@@ -1,0 +1,3 @@
+extern "C" __attribute__((visibility("default"))) int vesk_sample_answer() {
+    return 42;
+}
