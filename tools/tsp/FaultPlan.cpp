@@ -9,7 +9,8 @@ std::optional<Fault> FaultNamed(const std::string& name) {
     static const std::map<std::string, Fault> kNames{
         {"902", Fault::kStatus902},        {"905", Fault::kStatus905},
         {"no-element", Fault::kNoElement}, {"http-500", Fault::kHttp500},
-        {"no-reply", Fault::kNoReply},     {"slow", Fault::kSlow}};
+        {"no-reply", Fault::kNoReply},     {"slow", Fault::kSlow},
+        {"shutdown", Fault::kShutDown}};
     const auto it = kNames.find(name);
     if (it == kNames.end()) return std::nullopt;
     return it->second;
@@ -28,6 +29,13 @@ std::optional<FaultRule> ParseFaultRule(const std::string& text) {
         if (*end != '\0' || times < 1) return std::nullopt;
         kind.resize(colon);
     }
+    // "status-N": the real answer, reporting status N.
+    if (kind.starts_with("status-")) {
+        char* end = nullptr;
+        const long id = std::strtol(kind.c_str() + 7, &end, 10);
+        if (kind.size() == 7 || *end != '\0' || id < 0 || id > 999) return std::nullopt;
+        return FaultRule{text.substr(0, eq), Fault::kStatusAs, times, static_cast<int>(id)};
+    }
     const auto fault = FaultNamed(kind);
     if (!fault) return std::nullopt;
     return FaultRule{text.substr(0, eq), *fault, times};
@@ -35,12 +43,12 @@ std::optional<FaultRule> ParseFaultRule(const std::string& text) {
 
 FaultPlan::FaultPlan(std::vector<FaultRule> rules) : m_rules(std::move(rules)) {}
 
-std::vector<Fault> FaultPlan::Take(const std::string& method) {
+std::vector<FaultRule> FaultPlan::Take(const std::string& method) {
     std::lock_guard lock(m_mutex);
-    std::vector<Fault> faults;
+    std::vector<FaultRule> faults;
     for (FaultRule& rule : m_rules) {
         if ((rule.method != "*" && rule.method != method) || rule.times == 0) continue;
-        faults.push_back(rule.fault);
+        faults.push_back(rule);
         if (rule.times > 0) --rule.times;
     }
     return faults;

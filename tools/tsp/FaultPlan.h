@@ -10,12 +10,22 @@
 
 namespace vesk::tsp_service {
 
-enum class Fault { kStatus902, kStatus905, kNoElement, kHttp500, kNoReply, kSlow };
+enum class Fault {
+    kStatus902,
+    kStatus905,
+    kNoElement,
+    kHttp500,
+    kNoReply,
+    kSlow,
+    kStatusAs,
+    kShutDown
+};
 
 struct FaultRule {
     std::string method;  // "*" for every method
     Fault fault;
-    long times = -1;  // -1: always
+    long times = -1;   // -1: always
+    int statusId = 0;  // of kStatusAs
 };
 
 // "METHOD=KIND[:N]"; nullopt when malformed.
@@ -24,8 +34,8 @@ std::optional<FaultRule> ParseFaultRule(const std::string& text);
 class FaultPlan {
 public:
     explicit FaultPlan(std::vector<FaultRule> rules);
-    // The misbehaviours this request of the method gets; each counted rule is used up once.
-    std::vector<Fault> Take(const std::string& method);
+    // The rules this request of the method gets; each counted rule is used up once.
+    std::vector<FaultRule> Take(const std::string& method);
 
 private:
     std::mutex m_mutex;

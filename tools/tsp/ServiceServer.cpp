@@ -13,8 +13,14 @@ namespace {
 constexpr const char* kXmlType = "text/xml";
 constexpr const char* kNetTokenParam = "netToken";
 
-bool Has(const std::vector<Fault>& faults, Fault fault) {
-    return std::find(faults.begin(), faults.end(), fault) != faults.end();
+const FaultRule* Find(const std::vector<FaultRule>& faults, Fault fault) {
+    const auto it = std::find_if(faults.begin(), faults.end(),
+                                 [fault](const FaultRule& rule) { return rule.fault == fault; });
+    return it == faults.end() ? nullptr : &*it;
+}
+
+bool Has(const std::vector<FaultRule>& faults, Fault fault) {
+    return Find(faults, fault) != nullptr;
 }
 
 Query QueryOf(const httplib::Request& request) {
@@ -53,7 +59,7 @@ void ServiceServer::Run() {
 void ServiceServer::Handle(const httplib::Request& request, httplib::Response& response) {
     const std::string method = request.matches[1];
     LogRequest(method, request);
-    const std::vector<Fault> faults = m_faults.Take(method);
+    const std::vector<FaultRule> faults = m_faults.Take(method);
     std::optional<ServiceReply> reply;
     // A forced status stands in for the whole answer, so the request changes nothing.
     if (Has(faults, Fault::kStatus902) || Has(faults, Fault::kStatus905)) {
@@ -70,6 +76,10 @@ void ServiceServer::Handle(const httplib::Request& request, httplib::Response& r
         response.status = 404;
         return;
     }
+    if (const FaultRule* as = Find(faults, Fault::kStatusAs)) {
+        if (!reply->status) reply->status = StatusValue{};
+        reply->status->id = as->statusId;
+    }
     if (Has(faults, Fault::kNoElement)) reply->element = "ServiceError";
     if (Has(faults, Fault::kSlow)) clock::Sleep(clock::Milliseconds(m_options.slowMs));
     const std::string body = RenderReply(*reply);
@@ -82,6 +92,8 @@ void ServiceServer::Handle(const httplib::Request& request, httplib::Response& r
         return;
     }
     response.set_content(body, kXmlType);
+    // Ends as on "shutdown": the port is closed before this answer leaves.
+    if (Has(faults, Fault::kShutDown)) m_server.stop();
 }
 
 void ServiceServer::LogRequest(const std::string& method, const httplib::Request& request) {
