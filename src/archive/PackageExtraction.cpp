@@ -1,7 +1,5 @@
 #include "PackageExtraction.h"
 
-#include "ZipArchive.h"
-
 PackageExtractionResult ExtractUpdatePackage(const std::wstring& packagePath,
                                              const std::wstring& programFolder) {
     PackageExtractionResult result;
@@ -17,11 +15,25 @@ PackageExtractionResult ExtractUpdatePackage(const std::wstring& packagePath,
     ZipEntry entry;
     if (GetZipEntry(zip, -1, &entry) == kZipSuccess) result.entries = entry.index;
     for (int i = 0; i < result.entries; ++i) {
-        const bool described = GetZipEntry(zip, i, &entry) == kZipSuccess;
-        if (!described || UnzipEntryToFile(zip, i, entry.name.c_str()) != kZipSuccess) {
-            ++result.failedEntries;
-        }
+        ZipResult code = GetZipEntry(zip, i, &entry);
+        // A failed description leaves the previous entry's name behind.
+        if (code != kZipSuccess) entry.name.clear();
+        if (code == kZipSuccess) code = UnzipEntryToFile(zip, i, entry.name.c_str());
+        if (code != kZipSuccess) result.failures.push_back({i, entry.name, code});
     }
+    result.failedEntries = static_cast<int>(result.failures.size());
     CloseZipFile(zip);
     return result;
+}
+
+bool IsCurableZipFailure(ZipResult code) {
+    switch (code) {
+        case kZipSuccess:
+        case kZipCannotOpenFile:
+        case kZipBadArguments:
+        case kZipPasswordRequired:
+            return false;
+        default:
+            return true;
+    }
 }

@@ -4,6 +4,7 @@
 // outcome is posted to the sink: WM_UPDATE_RUN_WORKER (0, 0) or, after the last failure,
 // WM_UPDATE_DOWNLOAD_FAILED (0, 1). The threads are never joined.
 
+#include <memory>
 #include <string>
 
 #include "UpdateMessages.h"
@@ -11,7 +12,8 @@
 struct ManifestFetch {
     std::wstring url;
     std::wstring localPath;
-    IUpdateMessageSink* sink = nullptr;  // must outlive the fetch
+    // Kept alive by every attempt, so the window may go while a fetch still runs.
+    std::shared_ptr<IUpdateMessageSink> sink;
 };
 
 inline constexpr int kManifestAttempts = 4;

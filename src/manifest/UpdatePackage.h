@@ -9,7 +9,7 @@ struct UpdatePackage {
     std::wstring id;  // the package's version
     std::wstring name;
     std::wstring url;
-    std::string md5;  // kept; never compared with a download
+    std::string md5;  // hexadecimal; a download must match it unless empty (PackageChecksum.h)
     std::wstring buildVersion;
     std::int32_t size = 0;
     std::int32_t fileCount = 0;

@@ -2,6 +2,7 @@
 
 #include <tinyxml.h>
 
+#include "PackageName.h"
 #include "fs/Files.h"
 #include "text/AnsiCodePage.h"
 #include "text/Number.h"
@@ -77,7 +78,14 @@ bool ParseManifest(const std::wstring& path, UpdatePackageList& packages) {
             ExclusiveFile::Result::Ok)
             return false;
         const auto bytes = file.ReadAll();
-        return bytes && ParseManifestText(*bytes, packages);
+        UpdatePackageList parsed;
+        if (!bytes || !ParseManifestText(*bytes, parsed)) return false;
+        // A name becomes a path in the package folder: one that leads elsewhere is refused.
+        for (const UpdatePackage& package : parsed) {
+            if (!IsSafePackageName(package.name)) return false;
+        }
+        packages = std::move(parsed);
+        return true;
     } catch (...) {
         return false;
     }

@@ -12,7 +12,8 @@
 inline constexpr wchar_t kNothingInstalled[] = L"0000";
 
 // Reads the manifest file: the "updatepackage" elements of "root" in document order, then
-// its "latestpackage". False when the file cannot be read or lacks any of the three.
+// its "latestpackage". False when the file cannot be read or lacks any of the three, or a
+// package's name is no safe file name (IsSafePackageName).
 bool ParseManifest(const std::wstring& path, UpdatePackageList& packages);
 bool ParseManifestText(std::string_view xml, UpdatePackageList& packages);
 

@@ -46,10 +46,10 @@ TEST(ManifestFetch, ThreeFailuresThenTheFourthAttemptSucceeds) {
         "/updates/veskversion.xml",
         {{.status = 500}, {.status = 404}, {.dropBeforeAnswer = true}, {.body = kManifest}});
     vesk::test::WriteFileBytes(dir / "tmp/veskversion.xml", "stale");
-    RecordingSink sink;
+    auto sink = std::make_shared<RecordingSink>();
     StartManifestFetchThread(
-        {server.WideUrl("/updates/veskversion.xml"), dir.wide() + L"tmp/veskversion.xml", &sink});
-    EXPECT_EQ(sink.Next(), RecordingSink::Message(WM_UPDATE_RUN_WORKER, 0, 0));
+        {server.WideUrl("/updates/veskversion.xml"), dir.wide() + L"tmp/veskversion.xml", sink});
+    EXPECT_EQ(sink->Next(), RecordingSink::Message(WM_UPDATE_RUN_WORKER, 0, 0));
     EXPECT_EQ(ReadFileBytes(dir / "tmp/veskversion.xml"), kManifest);
     EXPECT_EQ(server.RequestCount("/updates/veskversion.xml"), 4);
 }
@@ -59,10 +59,10 @@ TEST(ManifestFetch, FourFailedAttemptsPostTheFailure) {
     vesk::test::TestHttpServer server;
     server.Serve("/updates/veskversion.xml", {.status = 503});
     vesk::test::WriteFileBytes(dir / "tmp/veskversion.xml", "stale");
-    RecordingSink sink;
+    auto sink = std::make_shared<RecordingSink>();
     StartManifestFetchThread(
-        {server.WideUrl("/updates/veskversion.xml"), dir.wide() + L"tmp/veskversion.xml", &sink});
-    EXPECT_EQ(sink.Next(), RecordingSink::Message(WM_UPDATE_DOWNLOAD_FAILED, 0, 1));
+        {server.WideUrl("/updates/veskversion.xml"), dir.wide() + L"tmp/veskversion.xml", sink});
+    EXPECT_EQ(sink->Next(), RecordingSink::Message(WM_UPDATE_DOWNLOAD_FAILED, 0, 1));
     EXPECT_EQ(server.RequestCount("/updates/veskversion.xml"), 4);
     EXPECT_FALSE(std::filesystem::exists(dir / "tmp/veskversion.xml"));  // deleted first
 }

@@ -165,7 +165,8 @@ TEST(ParseManifest, NonNumericSizesReadAsZero) {
 
 using vesk::test::Repeat;
 
-const std::string kManifestHead = "<root><latestpackage id='2'/><updatepackage id='1'/>";
+const std::string kManifestHead =
+    "<root><latestpackage id='2' name='full.zip'/><updatepackage id='1' name='p1.zip'/>";
 
 TEST(ParseManifest, RefusesDeepNestingWhateverItsDisguise) {
     const auto deep = vesk::test::DeepMarkupDisguises();
@@ -208,7 +209,8 @@ TEST(ParseManifest, TheLinkedParserStopsAtItsLimitOnItsOwn) {
 TEST(ParseManifest, ReadsTheFileAndFailsWithoutOne) {
     vesk::test::TempDir dir;
     vesk::test::WriteFileBytes(dir / "m.xml",
-                               "<root><latestpackage id='2'/><updatepackage id='1'/></root>");
+                               "<root><latestpackage id='2' name='full.zip'/>"
+                               "<updatepackage id='1' name='p1.zip'/></root>");
     UpdatePackageList list;
     EXPECT_TRUE(ParseManifest(dir.wide() + L"m.xml", list));
     EXPECT_EQ(list.size(), 2u);
@@ -218,7 +220,8 @@ TEST(ParseManifest, ReadsTheFileAndFailsWithoutOne) {
 TEST(ParseManifest, ReadsTheFileWhereFilesCannotBeLocked) {
     vesk::test::TempDir dir;
     vesk::test::WriteFileBytes(dir / "m.xml",
-                               "<root><latestpackage id='2'/><updatepackage id='1'/></root>");
+                               "<root><latestpackage id='2' name='full.zip'/>"
+                               "<updatepackage id='1' name='p1.zip'/></root>");
     UpdatePackageList list;
     bool parsed = false;
     if (!vesk::test::RunWithoutFileLocks(
