@@ -1,0 +1,156 @@
+#include "GameCatalogue.h"
+
+#include <tinyxml.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
+#include "AppFiles.h"
+#include "UpdateLog.h"
+#include "fs/WholeFile.h"
+#include "profile/ProfileFile.h"
+#include "xml/BoundedParse.h"
+
+namespace {
+
+constexpr wchar_t kCatalogueFilePrefix[] = L"gameinfo.xml_";
+constexpr wchar_t kLocaleSection[] = L"Locale";
+constexpr wchar_t kLocaleCountKey[] = L"Count";
+constexpr char kGameElement[] = "game";
+constexpr char kIdAttribute[] = "id";
+constexpr wchar_t kMergeFailedLog[] = L"Merge game info failed.(file: %s)";
+
+// Generous: a catalogue of hundreds of games is well below a megabyte.
+constexpr std::size_t kMaxCatalogueBytes = 64u << 20;
+constexpr std::size_t kMaxCatalogueDepth = 64;
+// Far more languages than any installation ships; a damaged count does not probe billions of
+// names.
+constexpr int kMaxCatalogueFiles = 1024;
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+struct LoadedCatalogue {
+    TiXmlDocument document;
+    bool byteOrderMark = false;
+};
+
+// The whole document, or false when the file is absent, unreadable, malformed or has no root.
+bool LoadCatalogue(const std::wstring& path, LoadedCatalogue& out) {
+    std::string bytes;
+    if (vesk::fs::ReadWholeFile(path, bytes, kMaxCatalogueBytes) != vesk::fs::WholeFileRead::Ok)
+        return false;
+    out.byteOrderMark = std::string_view(bytes).starts_with(kUtf8Bom);
+    return vesk::xml::ParseBounded(out.document, bytes, kMaxCatalogueDepth) ==
+               vesk::xml::ParseResult::Parsed &&
+           out.document.RootElement() != nullptr;
+}
+
+// Ids are whole decimal integers; a game without one cannot be matched and is passed over.
+std::optional<int> GameId(const TiXmlElement& game) {
+    const char* text = game.Attribute(kIdAttribute);
+    if (!text) return std::nullopt;
+    const char* end = text + std::strlen(text);
+    int id = 0;
+    const auto [stop, error] = std::from_chars(text, end, id);
+    if (error != std::errc() || stop != end || stop == text) return std::nullopt;
+    return id;
+}
+
+const TiXmlElement* FieldElement(const TiXmlElement& game, const GameStateField& field) {
+    return field.element ? game.FirstChildElement(field.element) : &game;
+}
+
+TiXmlElement* FieldElement(TiXmlElement& game, const GameStateField& field) {
+    return field.element ? game.FirstChildElement(field.element) : &game;
+}
+
+GameState StateOf(const TiXmlElement& game) {
+    GameState state;
+    for (std::size_t i = 0; i < state.size(); ++i) {
+        const TiXmlElement* element = FieldElement(game, kGameStateFields[i]);
+        const char* value = element ? element->Attribute(kGameStateFields[i].attribute) : nullptr;
+        if (value) state[i] = value;
+    }
+    return state;
+}
+
+void ApplyState(TiXmlElement& game, const GameState& state) {
+    for (std::size_t i = 0; i < state.size(); ++i) {
+        if (!state[i]) continue;
+        // Only elements the package has are given state; none is created.
+        if (TiXmlElement* element = FieldElement(game, kGameStateFields[i]))
+            element->SetAttribute(kGameStateFields[i].attribute, state[i]->c_str());
+    }
+}
+
+// The document as TinyXML saves it, with the byte order mark it was read with.
+std::string Serialise(const LoadedCatalogue& catalogue) {
+    TiXmlPrinter printer;
+    catalogue.document.Accept(&printer);
+    std::string bytes;
+    if (catalogue.byteOrderMark) bytes.append(kUtf8Bom);
+    bytes.append(printer.Str());
+    return bytes;
+}
+
+}  // namespace
+
+std::optional<SavedCatalogue> ReadGameCatalogue(const std::wstring& path) {
+    try {
+        LoadedCatalogue loaded;
+        if (!LoadCatalogue(path, loaded)) return std::nullopt;
+        SavedCatalogue saved;
+        saved.path = path;
+        for (const TiXmlElement* game =
+                 loaded.document.RootElement()->FirstChildElement(kGameElement);
+             game; game = game->NextSiblingElement(kGameElement)) {
+            if (const auto id = GameId(*game)) saved.games.try_emplace(*id, StateOf(*game));
+        }
+        return saved;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+std::vector<SavedCatalogue> ReadGameCatalogues(const std::wstring& programFolder) {
+    std::vector<SavedCatalogue> catalogues;
+    try {
+        const int count = std::min(vesk::profile::ReadInt(programFolder + kSettingsFile,
+                                                          kLocaleSection, kLocaleCountKey, 0),
+                                   kMaxCatalogueFiles);
+        for (int n = 0; n < count; ++n) {
+            if (auto saved =
+                    ReadGameCatalogue(programFolder + kCatalogueFilePrefix + std::to_wstring(n)))
+                catalogues.push_back(std::move(*saved));
+        }
+    } catch (...) {
+        // Whatever was read before stays usable.
+    }
+    return catalogues;
+}
+
+bool MergeGameCatalogue(const SavedCatalogue& saved) {
+    try {
+        LoadedCatalogue loaded;
+        if (!LoadCatalogue(saved.path, loaded)) return false;
+        for (TiXmlElement* game = loaded.document.RootElement()->FirstChildElement(kGameElement);
+             game; game = game->NextSiblingElement(kGameElement)) {
+            const auto id = GameId(*game);
+            if (!id) continue;
+            const auto old = saved.games.find(*id);
+            if (old != saved.games.end()) ApplyState(*game, old->second);
+        }
+        return vesk::fs::WriteWholeFile(saved.path, Serialise(loaded), false,
+                                        vesk::fs::ReplacementFile::Durability::Durable);
+    } catch (...) {
+        return false;
+    }
+}
+
+void MergeGameCatalogues(const std::vector<SavedCatalogue>& saved) {
+    for (const SavedCatalogue& catalogue : saved) {
+        if (!MergeGameCatalogue(catalogue)) WriteUpdateLog(kMergeFailedLog, catalogue.path);
+    }
+}
