@@ -2,15 +2,19 @@
 
 #include "AppFiles.h"
 #include "ProcessIsRunning.h"
+#include "SkinSource.h"
 #include "StringTable.h"
 #include "UpdateLog.h"
 #include "UpdateSettings.h"
+#include "VeskUpdateDlg.h"
 #include "clock/Clock.h"
 #include "fs/Files.h"
 #include "fs/Paths.h"
 #include "process/Launch.h"
 #include "profile/ProfileFile.h"
 #include "text/Number.h"
+#include "ui/MakeBackend.h"
+#include "ui/System.h"
 #include "ui/SystemMessageBox.h"
 
 namespace {
@@ -127,8 +131,13 @@ bool CVeskUpdateApp::RestartRunningClient() {
 }
 
 void CVeskUpdateApp::RunUpdateWindow() {
-    // Until the update window exists, start-up ends here; the log says what it settled.
-    WriteUpdateLog(L"Start-up done: language %d, title \"%s\"; no update window yet,exit.",
-                   TheUpdateSettings().language,
+    const UpdateSettings& settings = TheUpdateSettings();
+    WriteUpdateLog(L"Start-up done: language %d, title \"%s\".", settings.language,
                    TheStringTable().GetString(L"IDS_POPDLG_UPDATE_TITLE"));
+    SetSkinSource({[](std::wstring_view key) { return TheStringTable().GetString(key); },
+                   settings.programFolder, settings.language});
+    // The window system outlives every worker: the process ends without taking it down.
+    static_cast<void>(new vesk::ui::System(vesk::ui::MakeBackend()));
+    CVeskUpdateDlg window(m_clientArguments);
+    window.DoModal();
 }

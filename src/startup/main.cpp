@@ -5,6 +5,7 @@
 #include "VeskUpdateApp.h"
 #include "clock/Clock.h"
 #include "fs/Paths.h"
+#include "process/ProcessEnd.h"
 
 int main(int argc, char** argv) {
     // The locale's character set stands in for the ANSI code page of the log.
@@ -16,5 +17,6 @@ int main(int argc, char** argv) {
 
     CVeskUpdateApp app(std::move(arguments));
     app.InitInstance();
-    return app.ExitInstance();
+    // Threads of the update may still run: the process ends without destructors.
+    vesk::process::EndProcessNow(app.ExitInstance());
 }

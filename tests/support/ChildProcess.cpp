@@ -9,7 +9,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 extern char** environ;
 
@@ -154,6 +158,33 @@ std::pair<pid_t, int> ReapAnyChild() {
     while ((pid = waitpid(-1, &status, 0)) < 0 && errno == EINTR) {
     }
     return {pid, ExitCode(status)};
+}
+
+void ReapChildrenExcept(const std::vector<pid_t>& keep) {
+    const pid_t self = getpid();
+    std::vector<pid_t> children;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        // "pid (comm) state ppid ...": the name may hold blanks and parentheses.
+        const std::size_t close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream rest(line.substr(close + 1));
+        char state = 0;
+        pid_t parent = 0;
+        rest >> state >> parent;
+        const pid_t pid = std::stoi(name);
+        if (parent == self && std::find(keep.begin(), keep.end(), pid) == keep.end())
+            children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
 }
 
 }  // namespace vesk::test

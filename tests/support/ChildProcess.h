@@ -56,5 +56,8 @@ private:
 void BecomeSubreaper();
 // Waits for any one adopted or own child; its pid and exit code.
 std::pair<pid_t, int> ReapAnyChild();
+// Waits for every child of this process, adopted ones included, except those named; for the
+// programs a child started and left running when it ended.
+void ReapChildrenExcept(const std::vector<pid_t>& keep);
 
 }  // namespace vesk::test

@@ -21,13 +21,66 @@ void Installation::AddDemoStringTable() {
     AddFile("VeskClient_String_Table.dat", ReadFileBytes(VESK_DEMO_STRING_TABLE));
 }
 
+void Installation::AddTheme() {
+    const std::filesystem::path themes = programFolder() / "themes" / "classic";
+    std::filesystem::create_directories(themes);
+    for (const auto& image : std::filesystem::directory_iterator(VESK_THEME_DIR)) {
+        std::filesystem::copy_file(image.path(), themes / image.path().filename());
+    }
+}
+
+void Installation::AddClient() {
+    AddProgram(VESK_CLIENT_STANDIN, "VeskClient.exe");
+}
+
+void Installation::AddTransferLibrary() {
+    AddProgram(VESK_TRANSFER_LIBRARY, "TSPWrapperLib.dll");
+}
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text, const std::string& end) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t next = text.find(end, at);
+        if (next == std::string::npos) {
+            lines.push_back(text.substr(at));
+            break;
+        }
+        lines.push_back(text.substr(at, next - at));
+        at = next + end.size();
+    }
+    return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> Installation::ClientStarts() const {
+    const std::filesystem::path starts = programFolder() / "VeskClient.starts";
+    if (!std::filesystem::exists(starts)) return {};
+    return Lines(ReadFileBytes(starts), "\n");
+}
+
+// "2027-03-01 09:05:03:007  message": the stamp is 23 characters and two blanks.
+std::vector<std::string> Installation::LogMessages() const {
+    if (!std::filesystem::exists(log())) return {};
+    std::vector<std::string> messages;
+    for (const std::string& line : Lines(ReadFileBytes(log()), "\r\n")) {
+        messages.push_back(line.size() > 25 ? line.substr(25) : line);
+    }
+    return messages;
+}
+
 std::map<std::string, std::string> Installation::Environment() const {
-    return {{"HOME", home().string()},
-            {"XDG_CONFIG_HOME", (home() / ".config").string()},
-            {"XDG_CACHE_HOME", (home() / ".cache").string()},
-            {"VESK_UI", "headless"},
-            {"VESK_CLOCK", "virtual"},
-            {"LC_ALL", "C.UTF-8"}};
+    std::map<std::string, std::string> env = {{"HOME", home().string()},
+                                              {"XDG_CONFIG_HOME", (home() / ".config").string()},
+                                              {"XDG_CACHE_HOME", (home() / ".cache").string()},
+                                              {"VESK_UI", "headless"},
+                                              {"VESK_CLOCK", "virtual"},
+                                              {"VESK_INTERNET", "online"},
+                                              {"LC_ALL", "C.UTF-8"}};
+    for (const auto& [name, value] : m_extraEnv) env[name] = value;
+    return env;
 }
 
 ChildProcess::Options Installation::UpdaterOptions(std::vector<std::string> args) const {

@@ -28,6 +28,19 @@ public:
     void AddProgram(const std::filesystem::path& built, const std::string& name);
     void AddFile(const std::string& name, std::string_view bytes);
     void AddDemoStringTable();
+    // The demo's theme images under "themes/classic/".
+    void AddTheme();
+    // The stand-in client as "VeskClient.exe"; each start appends its arguments to
+    // "VeskClient.starts".
+    void AddClient();
+    // The built transfer library as "TSPWrapperLib.dll".
+    void AddTransferLibrary();
+    // Each client start's arguments, in order.
+    std::vector<std::string> ClientStarts() const;
+    // The log's messages without their time stamps, in order.
+    std::vector<std::string> LogMessages() const;
+    // Environment added to every run of the updater (beside Environment()).
+    void SetEnv(const std::string& name, const std::string& value) { m_extraEnv[name] = value; }
 
     std::map<std::string, std::string> Environment() const;
     ChildProcess::Options UpdaterOptions(std::vector<std::string> args = {}) const;
@@ -38,6 +51,7 @@ public:
 private:
     TempDir m_dir;
     std::filesystem::path m_root;
+    std::map<std::string, std::string> m_extraEnv;
 };
 
 }  // namespace vesk::test

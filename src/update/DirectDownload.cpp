@@ -1,0 +1,68 @@
+// The direct download: the remaining packages over HTTP from the package address, with one
+// retry budget for all of them.
+
+#include "INetDownLoad.h"
+#include "PackageChecksum.h"
+#include "UpdateLog.h"
+#include "UpdateMessages.h"
+#include "UpdateWindowMessages.h"
+#include "UpdateWorker.h"
+#include "WorkerThreads.h"
+#include "fs/Files.h"
+
+namespace {
+
+// Retries after a failed download, shared by all packages of the run.
+constexpr int kRetryBudget = 4;
+
+// One package into its local path; a file that differs from the manifest's md5 counts as a
+// failed download and is not left behind.
+bool FetchPackage(IDownLoad& downloader, const UpdateState& state, const UpdatePackage& package) {
+    const std::wstring local = state.LocalPathOf(package);
+    if (downloader.DownLoad(state.version.packageAddress + package.name, local, nullptr) !=
+        kDownLoadOk) {
+        return false;
+    }
+    if (PackageMatchesChecksum(package, local)) return true;
+    WriteUpdateLog(L"Package %s does not match its md5.", package.name);
+    vesk::fs::DeleteFile(local);
+    return false;
+}
+
+// True when every package came in.
+bool FetchRemainingPackages(UpdateState& state) {
+    CINetDownLoad downloader;
+    if (!downloader.Init()) return false;
+    const int last = static_cast<int>(state.packages.size()) - 1;
+    int retries = 0;
+    bool failed = false;
+    do {
+        const UpdatePackage& package = state.CurrentPackage();
+        if (FetchPackage(downloader, state, package)) {
+            failed = false;
+            RegisterDownloadedPackage(state.LocalPathOf(package));
+            ++state.currentIndex;
+            continue;
+        }
+        failed = true;
+        if (retries >= kRetryBudget) break;
+        ++retries;
+        // The latest package alone (index at the last) gets its retries too.
+    } while (state.currentIndex < last || (failed && state.HasCurrentPackage()));
+    downloader.Uninit();
+    return !failed;
+}
+
+}  // namespace
+
+bool StartDirectDownloadThread(std::shared_ptr<UpdateState> state) {
+    return StartDetachedThread([state = std::move(state)] { DirectDownloadThread(state); });
+}
+
+void DirectDownloadThread(const std::shared_ptr<UpdateState>& state) {
+    const auto& window = state->controls.window;
+    window.Post(WM_UPDATE_ANIMATION_START);
+    const bool ok = FetchRemainingPackages(*state);
+    window.Post(WM_UPDATE_ANIMATION_STOP);
+    window.Post(ok ? WM_UPDATE_RUN_WORKER : WM_UPDATE_DOWNLOAD_FAILED, 0, 1);
+}

@@ -1,0 +1,62 @@
+#pragma once
+// The state of one update, shared by the update window and the threads that work for it.
+// Workers never hold the window: they reach it and its controls by handle, and keep this
+// state alive for as long as they run.
+//
+// Threads: the fixed part is written once, on the UI thread, before any worker starts. The
+// download fields pass from one party to the next (the check, then the timer or the direct
+// download, then the install), each hand-over ordered by a thread start or a posted message.
+// The transfer id alone is touched by two threads at once (the timer and the cancel thread)
+// and is guarded.
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "UpdatePackage.h"
+#include "VersionSettings.h"
+#include "gfx/Geometry.h"
+#include "ui/WindowHandle.h"
+
+// The update window and the controls workers change.
+struct UpdateControls {
+    vesk::ui::WindowHandle window;
+    vesk::ui::WindowHandle status;        // 1001
+    vesk::ui::WindowHandle cancelButton;  // 1002
+    vesk::ui::WindowHandle exitButton;    // 1003
+    vesk::ui::WindowHandle slider;        // 3
+    vesk::gfx::Rect client;               // the window's client rectangle
+};
+
+class UpdateState {
+public:
+    // Fixed when the window opens.
+    std::wstring programFolder;  // ends with "/"
+    VersionSettings version;
+    UpdateControls controls;
+
+    // Passed from thread to thread.
+    UpdatePackageList packages;
+    int currentIndex = 0;
+    std::int64_t totalBytes = 0;
+    std::int64_t bytesDone = 0;  // packages fetched through the service
+    std::wstring partnerName;
+
+    std::wstring PackageFolder() const { return programFolder + L"tmp/"; }
+    std::wstring LocalPathOf(const UpdatePackage& package) const {
+        return PackageFolder() + package.name;
+    }
+    bool HasCurrentPackage() const {
+        return currentIndex >= 0 && currentIndex < static_cast<int>(packages.size());
+    }
+    const UpdatePackage& CurrentPackage() const { return packages[currentIndex]; }
+
+    void SetTransferId(std::wstring id);
+    std::wstring TransferId() const;
+    // The id, which is cleared: only one party gets to cancel a transfer.
+    std::wstring TakeTransferId();
+
+private:
+    mutable std::mutex m_mutex;
+    std::wstring m_transferId;
+};

@@ -1,0 +1,81 @@
+#pragma once
+// One run of the real updater against a real update server: an installation with the demo's
+// texts and theme, the stand-in client and the transfer library; a test HTTP server on
+// 127.0.0.1 that serves the manifest and the packages (real ZIP files); and, when asked,
+// the stand-in transfer service registered and running, as the library expects it.
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "Installation.h"
+#include "TestHttpServer.h"
+#include "TestZip.h"
+
+namespace vesk::test {
+
+struct ScenarioPackage {
+    std::string id;
+    std::string name;  // served at /updates/NAME
+    std::vector<TestZipEntry> entries;
+    // What the manifest says; by default the real size and md5 of the package.
+    std::optional<std::int64_t> size;
+    std::optional<std::string> md5;
+    bool withoutMd5 = false;
+};
+
+struct ScenarioRun {
+    int exitCode = -1;
+    std::string errors;                     // box titles and texts, on the headless backend
+    std::vector<std::string> log;           // messages in order
+    std::vector<std::string> clientStarts;  // arguments of each start
+};
+
+class UpdateScenario {
+public:
+    UpdateScenario();
+    ~UpdateScenario();
+
+    Installation& install() { return m_install; }
+    TestHttpServer& server() { return m_server; }
+    std::filesystem::path folder() const { return m_install.programFolder(); }
+
+    void SetInstalledVersion(const std::string& version);
+    std::string InstalledVersion() const;
+    // The chain of update packages, then the latest one, as the manifest lists them; each
+    // package is built and served.
+    void Publish(const std::vector<ScenarioPackage>& chain, const ScenarioPackage& latest);
+    std::string PackageBytes(const std::string& name) const;
+
+    // The service, registered for the installation's user and running; empty options for a
+    // well-behaved one.
+    bool StartService(std::vector<std::string> options = {});
+    // Each request method the service saw, in order.
+    std::vector<std::string> ServiceRequests() const;
+
+    // Runs the updater to its end, and waits for what it started (the client) to end too.
+    ScenarioRun Run(std::vector<std::string> args = {});
+    // A child of the test's own that must not be waited for after a run.
+    void KeepChild(pid_t pid) { m_keep.push_back(pid); }
+
+    // Every file below the program folder and the home folder, for the check that nothing
+    // landed outside them.
+    std::vector<std::filesystem::path> FilesOutside() const;
+
+private:
+    void ServePackage(const ScenarioPackage& package, std::string& manifest, const char* element);
+
+    Installation m_install;
+    TestHttpServer m_server;
+    std::map<std::string, std::string> m_packages;
+    std::filesystem::path m_serviceFolder;
+    std::unique_ptr<ChildProcess> m_service;
+    std::vector<pid_t> m_keep;
+};
+
+std::string Md5Hex(const std::string& bytes);
+
+}  // namespace vesk::test
