@@ -24,13 +24,6 @@ const char kBoxConnection[] =
     "Message box: Error\nThe transfer service cannot be reached, so the update is downloaded "
     "directly.";
 
-// The flow's lines, after the start-up's own.
-std::vector<std::string> Flow(const ScenarioRun& run) {
-    std::vector<std::string> lines = run.log;
-    if (!lines.empty() && lines.front().starts_with("Start-up done")) lines.erase(lines.begin());
-    return lines;
-}
-
 ScenarioPackage Package(std::string id, std::string name, std::string file) {
     return {id, name, {{file, "content of " + id}}};
 }
@@ -54,7 +47,7 @@ TEST(UpdateEndings, SuccessThroughTheServiceRecordsTheVersionAndStartsTheClient)
     ASSERT_TRUE(scenario.StartService());
     const ScenarioRun run = scenario.Run({"12", "user", "token", "2"});
     EXPECT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_THAT(Flow(run), ElementsAre("UPdate success and start VESKClient,exit."));
+    EXPECT_THAT(run.Flow(), ElementsAre("UPdate success and start VESKClient,exit."));
     EXPECT_THAT(run.clientStarts, ElementsAre("noupdate 12 user token 2"));
     EXPECT_EQ(scenario.InstalledVersion(), "1.9");
     EXPECT_EQ(ReadFileBytes(scenario.folder() / "data/part1.txt"), "content of 1.1");
@@ -88,7 +81,7 @@ TEST(UpdateEndings, ACurrentVersionStartsTheClientAndEndsWithOne) {
     scenario.SetInstalledVersion("1.9");
     const ScenarioRun run = scenario.Run({"x", "user", "token", "2"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_THAT(Flow(run),
+    EXPECT_THAT(run.Flow(),
                 ElementsAre("version is correct,exit.", "Update fail and start VESKClient,exit."));
     EXPECT_THAT(run.clientStarts, ElementsAre("noupdate 0 user token 2"));
     EXPECT_EQ(scenario.InstalledVersion(), "1.9");
@@ -100,7 +93,7 @@ TEST(UpdateEndings, AManifestThatCannotBeFetchedFourTimesFailsTheUpdate) {
     const ScenarioRun run = scenario.Run();
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(scenario.server().RequestCount("/updates/veskversion.xml"), 4);
-    EXPECT_THAT(Flow(run), ElementsAre("download failed,exit."));
+    EXPECT_THAT(run.Flow(), ElementsAre("download failed,exit."));
     EXPECT_THAT(run.errors, HasSubstr(kBoxUpdateFailed));
     EXPECT_THAT(run.clientStarts, ElementsAre("noupdate"));
     EXPECT_EQ(scenario.InstalledVersion(), "1.0");
@@ -115,7 +108,7 @@ TEST(UpdateEndings, AnUnreadableManifestEndsWithoutTheClient) {
         scenario.server().Serve("/updates/veskversion.xml", {.body = manifest});
         const ScenarioRun run = scenario.Run();
         EXPECT_EQ(run.exitCode, 1) << manifest;
-        EXPECT_THAT(Flow(run), ElementsAre("Resolve version info failed,exit."));
+        EXPECT_THAT(run.Flow(), ElementsAre("Resolve version info failed,exit."));
         EXPECT_THAT(run.errors, HasSubstr(kBoxUpdateFailed));
         EXPECT_THAT(run.clientStarts, IsEmpty());
         EXPECT_THAT(scenario.FilesOutside(), IsEmpty());
@@ -134,7 +127,7 @@ TEST(UpdateEndings, TooLittleDiskSpaceEndsWithoutTheClient) {
         const ScenarioRun run = scenario.Run();
         const std::string kb = current ? "0KB" : std::to_string(needed / 1024) + "KB";
         EXPECT_EQ(run.exitCode, 1);
-        EXPECT_THAT(Flow(run), IsEmpty());
+        EXPECT_THAT(run.Flow(), IsEmpty());
         EXPECT_THAT(run.errors, HasSubstr("Message box: Not enough disk space\nThe update needs " +
                                           kb + " of free disk space. Please free at least " + kb +
                                           " and start the update again."));
@@ -163,7 +156,7 @@ TEST(UpdateEndings, AServiceThatCannotStartLeavesTheDownloadToHttp) {
     PublishChain(scenario);
     const ScenarioRun run = scenario.Run();
     EXPECT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_THAT(Flow(run),
+    EXPECT_THAT(run.Flow(),
                 ElementsAre("Start TSP failed,exit.", "UPdate success and start VESKClient,exit."));
     EXPECT_THAT(run.errors, HasSubstr(kBoxConnection));
     EXPECT_EQ(scenario.server().RequestCount("/updates/patch-1.1.zip"), 1);
@@ -176,7 +169,7 @@ TEST(UpdateEndings, ATransferErrorOnTheFirstTickCancelsAndFails) {
     ASSERT_TRUE(scenario.StartService({"--fault", "transfer.status=status-404"}));
     const ScenarioRun run = scenario.Run();
     EXPECT_EQ(run.exitCode, 1);
-    const auto flow = Flow(run);
+    const auto flow = run.Flow();
     ASSERT_EQ(flow.size(), 2u) << testing::PrintToString(flow);
     EXPECT_THAT(flow[0],
                 testing::StartsWith("CVeskUpdateDlg::OnTimer: TSP download error.(file: "));
@@ -195,7 +188,7 @@ TEST(UpdateEndings, DirectDownloadsShareOneBudgetOfRetries) {
         const ScenarioRun run = scenario.Run();
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(scenario.server().RequestCount("/updates/patch-1.1.zip"), 5);
-        EXPECT_THAT(Flow(run).back(), "download failed,exit.");
+        EXPECT_THAT(run.Flow().back(), "download failed,exit.");
         EXPECT_THAT(run.clientStarts, ElementsAre("noupdate"));
     }
     {
@@ -224,7 +217,26 @@ TEST(UpdateEndings, APackageThatFailsItsMd5IsNeverUnpacked) {
     const ScenarioRun run = scenario.Run();
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(scenario.server().RequestCount("/updates/patch-1.1.zip"), 5);
-    EXPECT_THAT(Flow(run), testing::Contains("Package patch-1.1.zip does not match its md5."));
+    EXPECT_THAT(run.Flow(), testing::Contains("Package patch-1.1.zip does not match its md5."));
+    EXPECT_FALSE(std::filesystem::exists(scenario.folder() / "data/part1.txt"));
+    EXPECT_FALSE(std::filesystem::exists(scenario.folder() / "tmp/patch-1.1.zip"));
+    EXPECT_EQ(scenario.InstalledVersion(), "1.0");
+}
+
+TEST(UpdateEndings, APackageTheServiceBringsIsCheckedAsWell) {
+    UpdateScenario scenario;
+    std::vector<ScenarioPackage> chain = {Package("1.1", "patch-1.1.zip", "data/part1.txt")};
+    chain[0].md5 = std::string(32, 'f');
+    ScenarioPackage latest = Package("1.9", "full-1.9.zip", "data/full.txt");
+    latest.size = 50 << 20;
+    scenario.Publish(chain, latest);
+    ASSERT_TRUE(scenario.StartService());
+    const ScenarioRun run = scenario.Run();
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.Flow(), ElementsAre("Package patch-1.1.zip does not match its md5,exit.",
+                                        "download failed,exit."));
+    EXPECT_THAT(run.errors, HasSubstr(kBoxUpdateFailed));
+    EXPECT_THAT(run.clientStarts, ElementsAre("noupdate"));
     EXPECT_FALSE(std::filesystem::exists(scenario.folder() / "data/part1.txt"));
     EXPECT_FALSE(std::filesystem::exists(scenario.folder() / "tmp/patch-1.1.zip"));
     EXPECT_EQ(scenario.InstalledVersion(), "1.0");

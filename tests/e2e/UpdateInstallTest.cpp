@@ -21,12 +21,6 @@ using vesk::test::ScenarioRun;
 using vesk::test::TestZipEntry;
 using vesk::test::UpdateScenario;
 
-std::vector<std::string> Flow(const ScenarioRun& run) {
-    std::vector<std::string> lines = run.log;
-    if (!lines.empty() && lines.front().starts_with("Start-up done")) lines.erase(lines.begin());
-    return lines;
-}
-
 void PublishOne(UpdateScenario& scenario, std::vector<TestZipEntry> entries) {
     ScenarioPackage latest{"1.9", "full-1.9.zip", {{"data/full.txt", "full"}}};
     latest.size = 50 << 20;
@@ -73,7 +67,7 @@ TEST(UpdateInstall, ADamagedEntryLeavesTheVersionForTheNextRunToRepair) {
     PublishOne(scenario, {{"data/part1.txt", "new"}, damaged});
     const ScenarioRun run = scenario.Run();
     EXPECT_EQ(run.exitCode, 1);
-    const auto flow = Flow(run);
+    const auto flow = run.Flow();
     ASSERT_GE(flow.size(), 2u);
     EXPECT_THAT(flow[flow.size() - 2], HasSubstr("entry data/part2.txt not unpacked"));
     EXPECT_EQ(flow.back(), "download failed,exit.");
@@ -88,7 +82,7 @@ TEST(UpdateInstall, AReadOnlyTargetIsLoggedAndTheUpdateRecorded) {
     chmod((scenario.folder() / "data/part1.txt").c_str(), 0444);
     const ScenarioRun run = scenario.Run();
     EXPECT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_THAT(Flow(run), testing::Contains(HasSubstr("entry data/part1.txt refused")));
+    EXPECT_THAT(run.Flow(), testing::Contains(HasSubstr("entry data/part1.txt refused")));
     EXPECT_EQ(ReadFileBytes(scenario.folder() / "data/part1.txt"), "old, read-only");
     EXPECT_EQ(ReadFileBytes(scenario.folder() / "data/part2.txt"), "new 2");
     EXPECT_EQ(scenario.InstalledVersion(), "1.9");

@@ -129,6 +129,12 @@ std::vector<std::string> UpdateScenario::ServiceRequests() const {
     return methods;
 }
 
+std::vector<std::string> ScenarioRun::Flow() const {
+    std::vector<std::string> lines = log;
+    if (!lines.empty() && lines.front().starts_with("Start-up done")) lines.erase(lines.begin());
+    return lines;
+}
+
 ScenarioRun UpdateScenario::Run(std::vector<std::string> args) {
     ScenarioRun run;
     run.exitCode = m_install.RunUpdater(std::move(args), &run.errors);

@@ -32,6 +32,9 @@ struct ScenarioRun {
     std::string errors;                     // box titles and texts, on the headless backend
     std::vector<std::string> log;           // messages in order
     std::vector<std::string> clientStarts;  // arguments of each start
+
+    // The flow's log lines, after the start-up's own.
+    std::vector<std::string> Flow() const;
 };
 
 class UpdateScenario {
