@@ -1,0 +1,389 @@
+// The packager run as a real program: its packages unpacked by the updater's archive reader
+// must turn one release into the next, and its manifest must lead the updater to them.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "ChildProcess.h"
+#include "PackageExtraction.h"
+#include "TempDir.h"
+#include "VersionManifest.h"
+#include "ZipArchive.h"
+#include "digest/FileDigest.h"
+#include "fs/Paths.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vesk::test::ChildProcess;
+using vesk::test::TempDir;
+
+const char kBaseUrl[] = "http://127.0.0.1:8080/updates/";
+
+struct FileSpec {
+    std::string name;  // ending in "/" for an empty folder
+    std::string content;
+    std::int64_t modified = 1600000001;  // odd, so the two-second DOS time cannot hold it
+    bool readOnly = false;
+};
+using Release = std::vector<FileSpec>;
+
+void SetModified(const fs::path& path, std::int64_t seconds) {
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+void WriteRelease(const fs::path& folder, const Release& release) {
+    fs::create_directories(folder);
+    for (const FileSpec& file : release) {
+        const fs::path path = folder / file.name;
+        if (file.name.back() == '/') {
+            fs::create_directories(path);
+            continue;
+        }
+        fs::create_directories(path.parent_path());
+        vesk::test::WriteFileBytes(path, file.content);
+        SetModified(path, file.modified);
+        if (file.readOnly) ::chmod(path.c_str(), 0444);
+    }
+}
+
+// Everything a package must carry over, per relative name; folders by their name only.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string name = fs::relative(entry.path(), folder).string();
+        struct stat info {};
+        ::lstat(entry.path().c_str(), &info);
+        if (S_ISDIR(info.st_mode)) {
+            files[name + "/"] = "";
+            continue;
+        }
+        files[name] = vesk::test::ReadFileBytes(entry.path()) +
+                      " mtime=" + std::to_string(info.st_mtim.tv_sec) +
+                      ((info.st_mode & 0200) ? " writable" : " read-only");
+    }
+    return files;
+}
+
+// Unchanged from release to release and hardly compressible, so the full package outweighs
+// a chain of update packages and the updater takes the chain.
+std::string Engine() {
+    std::string bytes(64 * 1024, '\0');
+    std::uint32_t state = 12345;
+    for (char& byte : bytes) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+const Release kRelease1 = {
+    {"bin/engine.dll", Engine()},
+    {"readme.txt", "version one\n"},
+    {"data/catalogue.xml", "<catalogue/>\n", 1500000000},
+    {"docs/license.txt", "licence text\n", 1234567891, true},
+    {"obsolete.txt", "gone in the next release\n"},
+};
+
+const Release kRelease2 = {
+    {"bin/engine.dll", Engine()},
+    {"readme.txt", "version two, a longer text\n", 1600000003},
+    {"data/catalogue.xml", "<catalogue/>\n", 1500000000},
+    {"docs/license.txt", "licence text\n", 1234567891, true},
+    {"images/new.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), 1600000005},
+    {"config/locked.ini", "[locked]\nkey=1\n", 1600000007, true},
+    {"old-times.txt", "written before 1980\n", 100000001},
+    {"donn\xc3\xa9"
+     "es.txt",
+     "a name beyond ASCII\n"},
+    {"plugins/empty/"},
+};
+
+const Release kRelease3 = {
+    {"bin/engine.dll", Engine()},
+    {"readme.txt", "version three\n", 1700000001},
+    {"data/catalogue.xml", "<catalogue version=\"3\"/>\n", 1700000003},
+    {"docs/license.txt", "licence text\n", 1234567891, true},
+    {"images/new.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), 1600000005},
+    {"config/locked.ini", "[locked]\nkey=1\n", 1600000007, true},
+    {"old-times.txt", "written before 1980\n", 100000001},
+    {"donn\xc3\xa9"
+     "es.txt",
+     "a name beyond ASCII\n"},
+    {"plugins/empty/"},
+};
+
+struct Outcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+// As root nothing is unreadable, so the refusal of an unreadable file is seen by a packager
+// that runs as an ordinary user.
+Outcome Packager(std::vector<std::string> args, bool asOrdinaryUser = false) {
+    ChildProcess child;
+    std::string program = VESK_PACKAGER;
+    if (asOrdinaryUser && ::geteuid() == 0) {
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+        program = "/usr/bin/setpriv";
+    }
+    EXPECT_TRUE(child.Start(program, {.args = args}));
+    Outcome run;
+    run.code = child.Wait();
+    run.out = child.Output();
+    run.err = child.Error();
+    return run;
+}
+
+Outcome Package(const fs::path& from, const fs::path& to, const std::string& id,
+                const fs::path& out) {
+    return Packager(
+        {"package", "--from", from, "--to", to, "--id", id, "--out", out, "--base-url", kBaseUrl});
+}
+
+std::vector<std::string> EntryNames(const fs::path& zipPath) {
+    ZipHandle* zip = OpenZipFile(vesk::fs::WidePath(zipPath.string()).c_str(), nullptr);
+    std::vector<std::string> names;
+    ZipEntry entry;
+    GetZipEntry(zip, -1, &entry);
+    const int count = entry.index;
+    for (int i = 0; i < count; ++i) {
+        if (GetZipEntry(zip, i, &entry) == kZipSuccess)
+            names.push_back(vesk::fs::NativePath(entry.name));
+    }
+    CloseZipFile(zip);
+    return names;
+}
+
+void Extract(const fs::path& package, const fs::path& installation) {
+    const PackageExtractionResult result = ExtractUpdatePackage(
+        vesk::fs::WidePath(package.string()), vesk::fs::WidePath(installation.string() + "/"));
+    EXPECT_TRUE(result.opened) << package;
+    EXPECT_EQ(result.failedEntries, 0) << package;
+}
+
+UpdatePackageList ReadManifest(const fs::path& path) {
+    UpdatePackageList packages;
+    EXPECT_TRUE(ParseManifest(vesk::fs::WidePath(path.string()), packages));
+    return packages;
+}
+
+void ExpectRecordMatchesFile(const UpdatePackage& record, const fs::path& folder) {
+    const fs::path file = folder / vesk::fs::NativePath(record.name);
+    ASSERT_TRUE(fs::exists(file)) << file;
+    EXPECT_EQ(record.size, static_cast<std::int32_t>(fs::file_size(file)));
+    EXPECT_EQ(record.md5, vesk::digest::FileMd5Hex(vesk::fs::WidePath(file.string())));
+    EXPECT_EQ(record.url, vesk::fs::WidePath(kBaseUrl) + record.name);
+    EXPECT_EQ(record.buildVersion, record.id);
+}
+
+class PackagerTest : public ::testing::Test {
+protected:
+    TempDir m_temp;
+    fs::path m_out = m_temp / "out";
+};
+
+TEST_F(PackagerTest, UpdatePackageTurnsTheOldReleaseIntoTheNew) {
+    WriteRelease(m_temp / "r1", kRelease1);
+    WriteRelease(m_temp / "r2", kRelease2);
+    const Outcome run = Package(m_temp / "r1", m_temp / "r2", "0002", m_out);
+    ASSERT_EQ(run.code, 0) << run.err;
+
+    // Only what was added or changed; a folder only where no file brings it.
+    EXPECT_THAT(EntryNames(m_out / "patch-0002.zip"),
+                ::testing::UnorderedElementsAre("readme.txt", "images/new.png", "config/locked.ini",
+                                                "old-times.txt",
+                                                "donn\xc3\xa9"
+                                                "es.txt",
+                                                "plugins/empty/"));
+
+    WriteRelease(m_temp / "installed", kRelease1);
+    Extract(m_out / "patch-0002.zip", m_temp / "installed");
+    auto expected = Snapshot(m_temp / "r2");
+    // Deleted files are not represented: the old one stays.
+    expected["obsolete.txt"] = Snapshot(m_temp / "r1")["obsolete.txt"];
+    EXPECT_EQ(Snapshot(m_temp / "installed"), expected);
+
+    Extract(m_out / "full-0002.zip", m_temp / "fresh");
+    EXPECT_EQ(Snapshot(m_temp / "fresh"), Snapshot(m_temp / "r2"));
+}
+
+TEST_F(PackagerTest, ManifestRecordsThePackagesAndLeadsTheUpdaterToThem) {
+    WriteRelease(m_temp / "r1", kRelease1);
+    WriteRelease(m_temp / "r2", kRelease2);
+    const Outcome run = Package(m_temp / "r1", m_temp / "r2", "0002", m_out);
+    ASSERT_EQ(run.code, 0) << run.err;
+
+    const UpdatePackageList packages = ReadManifest(m_out / "veskversion.xml");
+    ASSERT_EQ(packages.size(), 2u);
+    EXPECT_EQ(packages[0].name, L"patch-0002.zip");
+    EXPECT_EQ(packages[0].fileCount, 5);
+    EXPECT_EQ(packages[1].name, L"full-0002.zip");
+    EXPECT_EQ(packages[1].fileCount, 8);
+    for (const UpdatePackage& package : packages) {
+        EXPECT_EQ(package.id, L"0002");
+        ExpectRecordMatchesFile(package, m_out);
+        // One line per file written, with what the manifest says of it.
+        const std::string line = "wrote " + (m_out / vesk::fs::NativePath(package.name)).string() +
+                                 " " + std::to_string(package.size) + " " + package.md5;
+        EXPECT_THAT(run.out, ::testing::HasSubstr(line));
+    }
+    EXPECT_THAT(run.out, ::testing::HasSubstr("wrote " + (m_out / "veskversion.xml").string()));
+
+    const PackageSelection fromOld = SelectPackages(L"0001", packages);
+    EXPECT_EQ(PackagesToDownload(fromOld, packages), std::vector<int>{0});
+    EXPECT_EQ(PackagesToDownload(SelectPackages(L"0000", packages), packages), std::vector<int>{1});
+    EXPECT_EQ(SelectPackages(L"0002", packages).currentIndex, 2);
+}
+
+// Each release packaged on its own extends one manifest, and a whole chain at once gives the
+// same manifest; either way the chain the updater picks brings release 1 to release 3.
+TEST_F(PackagerTest, ChainOfReleasesIsInstalledInTurn) {
+    WriteRelease(m_temp / "r1", kRelease1);
+    WriteRelease(m_temp / "r2", kRelease2);
+    WriteRelease(m_temp / "r3", kRelease3);
+    const fs::path stepwise = m_temp / "stepwise";
+    ASSERT_EQ(Package(m_temp / "r1", m_temp / "r2", "0002", stepwise).code, 0);
+    ASSERT_EQ(Package(m_temp / "r2", m_temp / "r3", "0003", stepwise).code, 0);
+    const Outcome chain =
+        Packager({"chain", "--releases", m_temp / "r1", m_temp / "r2", m_temp / "r3", "--ids",
+                  "0001", "0002", "0003", "--out", m_out, "--base-url", kBaseUrl});
+    ASSERT_EQ(chain.code, 0) << chain.err;
+    EXPECT_EQ(vesk::test::ReadFileBytes(m_out / "veskversion.xml"),
+              vesk::test::ReadFileBytes(stepwise / "veskversion.xml"));
+
+    const UpdatePackageList packages = ReadManifest(m_out / "veskversion.xml");
+    ASSERT_EQ(packages.size(), 3u);
+    EXPECT_EQ(packages[0].id, L"0002");
+    EXPECT_EQ(packages[1].id, L"0003");
+    EXPECT_EQ(packages[2].name, L"full-0003.zip");
+    for (const UpdatePackage& package : packages) ExpectRecordMatchesFile(package, m_out);
+
+    const std::vector<int> chosen = PackagesToDownload(SelectPackages(L"0001", packages), packages);
+    ASSERT_EQ(chosen, (std::vector<int>{0, 1}));
+    WriteRelease(m_temp / "installed", kRelease1);
+    for (const int index : chosen)
+        Extract(m_out / vesk::fs::NativePath(packages[index].name), m_temp / "installed");
+    auto expected = Snapshot(m_temp / "r3");
+    expected["obsolete.txt"] = Snapshot(m_temp / "r1")["obsolete.txt"];
+    EXPECT_EQ(Snapshot(m_temp / "installed"), expected);
+}
+
+TEST_F(PackagerTest, PackagingTheLastReleaseAgainReplacesItsRecordAndOlderIdsAreRefused) {
+    WriteRelease(m_temp / "r1", kRelease1);
+    WriteRelease(m_temp / "r2", kRelease2);
+    WriteRelease(m_temp / "r3", kRelease3);
+    ASSERT_EQ(Package(m_temp / "r1", m_temp / "r2", "0002", m_out).code, 0);
+    ASSERT_EQ(Package(m_temp / "r2", m_temp / "r3", "0003", m_out).code, 0);
+    ASSERT_EQ(Package(m_temp / "r2", m_temp / "r3", "0003", m_out).code, 0);
+    EXPECT_EQ(ReadManifest(m_out / "veskversion.xml").size(), 3u);
+
+    const std::string before = vesk::test::ReadFileBytes(m_out / "veskversion.xml");
+    const Outcome older = Package(m_temp / "r1", m_temp / "r2", "0002", m_out);
+    EXPECT_EQ(older.code, 2);
+    EXPECT_THAT(older.err, ::testing::HasSubstr("already lists package 0002"));
+    EXPECT_EQ(vesk::test::ReadFileBytes(m_out / "veskversion.xml"), before);
+}
+
+// What the updater would refuse is refused before anything is written.
+TEST_F(PackagerTest, RefusesWhatTheUpdaterWouldRefuseAndWritesNothing) {
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path& old, const fs::path& next)> spoil;
+        std::string message;
+        std::vector<std::string> ids = {"0001", "0002"};
+        bool asOrdinaryUser = false;
+    };
+    const std::vector<Case> cases = {
+        {"symbolic link",
+         [](auto&, auto& next) { fs::create_symlink("readme.txt", next / "link"); },
+         "symbolic link"},
+        {"special file", [](auto&, auto& next) { ::mkfifo((next / "pipe").c_str(), 0644); },
+         "special file"},
+        {"unreadable file",
+         [](auto&, auto& next) { ::chmod((next / "readme.txt").c_str(), 0); },
+         "cannot read",
+         {"0001", "0002"},
+         true},
+        {"unreadable folder",
+         [](auto&, auto& next) { ::chmod((next / "data").c_str(), 0); },
+         "cannot read",
+         {"0001", "0002"},
+         true},
+        {"backslash in a name",
+         [](auto&, auto& next) { vesk::test::WriteFileBytes(next / "a\\..\\b.txt", "x"); }, "\\"},
+        {"name taken for a drive",
+         [](auto&, auto& next) { vesk::test::WriteFileBytes(next / "c:x.txt", "x"); },
+         "another name"},
+        {"name too long",
+         [](auto&, auto& next) {
+             const fs::path deep = next / std::string(200, 'a') / std::string(100, 'b');
+             fs::create_directories(deep);
+         },
+         "longer than"},
+        {"read-only file that changes",
+         [](auto&, auto& next) {
+             ::chmod((next / "docs/license.txt").c_str(), 0644);
+             vesk::test::WriteFileBytes(next / "docs/license.txt", "new licence\n");
+         },
+         "read-only"},
+        {"file that becomes a folder",
+         [](auto&, auto& next) {
+             fs::remove(next / "obsolete.txt");
+             fs::create_directories(next / "obsolete.txt");
+         },
+         "cannot replace"},
+        {"unsafe id", [](auto&, auto&) {}, "cannot be a package id", {"0001", "a/b"}},
+        {"ids out of order", [](auto&, auto&) {}, "sort", {"0002", "0001"}},
+    };
+    ::chmod(m_temp.path().c_str(), 0755);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path old = m_temp / "old";
+        const fs::path next = m_temp / "next";
+        fs::remove_all(old);
+        fs::remove_all(next);
+        WriteRelease(old, kRelease1);
+        WriteRelease(next, kRelease1);
+        c.spoil(old, next);
+        const Outcome run = Packager({"chain", "--releases", old, next, "--ids", c.ids[0], c.ids[1],
+                                      "--out", m_out, "--base-url", kBaseUrl},
+                                     c.asOrdinaryUser);
+        EXPECT_EQ(run.code, 2);
+        EXPECT_THAT(run.err, ::testing::HasSubstr(c.message));
+        EXPECT_EQ(run.out, "");
+        EXPECT_FALSE(fs::exists(m_out));
+        ::chmod((next / "readme.txt").c_str(), 0644);
+        ::chmod((next / "data").c_str(), 0755);
+    }
+}
+
+TEST_F(PackagerTest, BadCommandLinePrintsUsage) {
+    const std::vector<std::vector<std::string>> lines = {
+        {},
+        {"unpack"},
+        {"package", "--from", "a", "--to", "b", "--id", "0002", "--out", "o"},
+        {"package", "--from", "a", "--to", "b", "--id", "1", "2", "--out", "o", "--base-url", "u"},
+        {"chain", "--releases", "a", "b", "--ids", "1", "--out", "o", "--base-url", "u"},
+        {"package", "stray", "--from", "a"},
+    };
+    for (const auto& args : lines) {
+        const Outcome run = Packager(args);
+        EXPECT_EQ(run.code, 2);
+        EXPECT_THAT(run.err, ::testing::HasSubstr("usage")) << ::testing::PrintToString(args);
+    }
+}
+
+}  // namespace

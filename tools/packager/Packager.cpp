@@ -1,0 +1,205 @@
+#include "Packager.h"
+
+#include <sys/stat.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "ManifestFile.h"
+#include "PackageName.h"
+#include "PackagePlan.h"
+#include "ReleaseTree.h"
+#include "StagedFile.h"
+#include "VersionManifest.h"
+#include "ZipWriter.h"
+#include "digest/FileDigest.h"
+#include "fs/Paths.h"
+#include "text/Utf.h"
+
+namespace vesk::packager {
+namespace {
+
+constexpr char kManifestName[] = "veskversion.xml";
+constexpr char kUpdatePrefix[] = "patch-";
+constexpr char kFullPrefix[] = "full-";
+constexpr char kPackageSuffix[] = ".zip";
+
+struct Problem {
+    int exitCode = kExitWritten;
+    std::string message;
+};
+
+struct Output {
+    StagedFile file;
+    std::uint64_t size = 0;
+    std::string md5;
+};
+
+Problem Refused(std::string message) {
+    return {kExitRefused, std::move(message)};
+}
+
+Problem Failed(std::string message) {
+    return {kExitFailed, std::move(message)};
+}
+
+bool IsSafeName(const std::string& name) {
+    const std::optional<std::wstring> wide = text::Utf8ToWideStrict(name);
+    return wide && IsSafePackageName(*wide);
+}
+
+int Compare(const std::string& a, const std::string& b) {
+    return CompareVersions(text::Utf8ToWide(a), text::Utf8ToWide(b));
+}
+
+Problem CheckIds(const std::vector<std::string>& ids) {
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const std::string& id = ids[i];
+        if (i == 0 && id.empty()) continue;
+        if (!IsSafeName(id) || !IsSafeName(kUpdatePrefix + id + kPackageSuffix))
+            return Refused("\"" + id + "\" cannot be a package id");
+        // The updater orders packages by their ids' text alone.
+        if (i > 0 && !ids[i - 1].empty() && Compare(ids[i - 1], id) >= 0) {
+            return Refused("package ids must sort in release order: \"" + ids[i - 1] +
+                           "\" does not sort before \"" + id + "\"");
+        }
+    }
+    return {};
+}
+
+std::string WithSlash(const std::string& text) {
+    return text.empty() || text.back() == '/' ? text : text + "/";
+}
+
+Problem Measure(Output& output) {
+    struct stat info {};
+    if (::stat(output.file.path().c_str(), &info) != 0)
+        return Failed("cannot read back \"" + output.file.path() + "\"");
+    output.size = static_cast<std::uint64_t>(info.st_size);
+    const auto md5 = digest::FileMd5Hex(fs::WidePath(output.file.path()));
+    if (!md5) return Failed("cannot read back \"" + output.file.path() + "\"");
+    output.md5 = *md5;
+    return {};
+}
+
+class ChainBuilder {
+public:
+    explicit ChainBuilder(const ChainRequest& request) : m_request(request) {}
+
+    Problem Run(std::ostream& out) {
+        if (Problem p = Check(); p.exitCode != kExitWritten) return p;
+        std::error_code error;
+        std::filesystem::create_directories(m_request.outFolder, error);
+        if (error) return Failed("cannot create \"" + m_request.outFolder + "\"");
+        for (std::size_t i = 1; i < m_trees.size(); ++i) {
+            if (Problem p = StagePackage(m_plans[i - 1], kUpdatePrefix, i, false);
+                p.exitCode != kExitWritten) {
+                return p;
+            }
+        }
+        const PackagePlan full = PlanFullPackage(m_trees.back());
+        if (Problem p = StagePackage(full, kFullPrefix, m_trees.size() - 1, true);
+            p.exitCode != kExitWritten) {
+            return p;
+        }
+        if (Problem p = StageManifest(); p.exitCode != kExitWritten) return p;
+        return Commit(out);
+    }
+
+private:
+    // Everything that can be refused is, before the first byte is written.
+    Problem Check() {
+        if (Problem p = CheckIds(m_request.ids); p.exitCode != kExitWritten) return p;
+        m_trees.resize(m_request.releases.size());
+        for (std::size_t i = 0; i < m_trees.size(); ++i) {
+            if (std::string p = ScanRelease(m_request.releases[i], m_trees[i]); !p.empty())
+                return Refused(p);
+        }
+        m_plans.resize(m_trees.size() - 1);
+        for (std::size_t i = 1; i < m_trees.size(); ++i) {
+            if (std::string p = PlanUpdatePackage(m_trees[i - 1], m_trees[i], m_plans[i - 1]);
+                !p.empty()) {
+                return Refused(p);
+            }
+        }
+        m_manifestPath = m_request.manifestPath.empty()
+                             ? WithSlash(m_request.outFolder) + kManifestName
+                             : m_request.manifestPath;
+        if (std::string p = m_manifest.Load(m_manifestPath); !p.empty()) return Refused(p);
+        if (std::string p = m_manifest.CheckNextId(m_request.ids[1]); !p.empty()) return Refused(p);
+        return {};
+    }
+
+    Problem StagePackage(const PackagePlan& plan, const char* prefix, std::size_t release,
+                         bool latest) {
+        const std::string& id = m_request.ids[release];
+        const std::string name = prefix + id + kPackageSuffix;
+        Output output;
+        if (!output.file.Create(WithSlash(m_request.outFolder) + name))
+            return Failed("cannot write in \"" + m_request.outFolder + "\"");
+        if (std::string p = WriteZip(plan, output.file.path()); !p.empty()) return Failed(p);
+        if (Problem p = Measure(output); p.exitCode != kExitWritten) return p;
+        // The manifest records sizes as signed 32-bit numbers.
+        if (output.size > INT32_MAX) return Refused(name + " is too large for the manifest");
+        PackageRecord record{id,
+                             WithSlash(m_request.baseUrl) + name,
+                             name,
+                             output.md5,
+                             m_request.buildVersion.empty() ? id : m_request.buildVersion,
+                             static_cast<std::int64_t>(output.size),
+                             plan.files};
+        if (latest) {
+            m_manifest.SetLatestPackage(record);
+        } else {
+            m_manifest.AddUpdatePackage(record);
+        }
+        m_outputs.push_back(std::move(output));
+        return {};
+    }
+
+    Problem StageManifest() {
+        Output output;
+        if (!output.file.Create(m_manifestPath))
+            return Failed("cannot write \"" + m_manifestPath + "\"");
+        std::ofstream file(output.file.path(), std::ios::binary | std::ios::trunc);
+        file << m_manifest.Text();
+        file.close();
+        if (!file) return Failed("cannot write \"" + m_manifestPath + "\"");
+        if (Problem p = Measure(output); p.exitCode != kExitWritten) return p;
+        m_outputs.push_back(std::move(output));
+        return {};
+    }
+
+    // The manifest comes last, so it never names a package that is not there yet.
+    Problem Commit(std::ostream& out) {
+        for (Output& output : m_outputs) {
+            const std::string target = output.file.target();
+            if (!output.file.Commit()) return Failed("cannot write \"" + target + "\"");
+            out << "wrote " << target << " " << output.size << " " << output.md5 << "\n";
+        }
+        return {};
+    }
+
+    const ChainRequest& m_request;
+    std::vector<ReleaseTree> m_trees;
+    std::vector<PackagePlan> m_plans;
+    ManifestFile m_manifest;
+    std::string m_manifestPath;
+    std::vector<Output> m_outputs;
+};
+
+}  // namespace
+
+int BuildChain(const ChainRequest& request, std::ostream& out, std::ostream& err) {
+    if (request.releases.size() < 2 || request.ids.size() != request.releases.size()) {
+        err << "vesk_packager: give one id per release, and at least two releases\n";
+        return kExitRefused;
+    }
+    const Problem problem = ChainBuilder(request).Run(out);
+    if (problem.exitCode != kExitWritten) err << "vesk_packager: " << problem.message << "\n";
+    return problem.exitCode;
+}
+
+}  // namespace vesk::packager

@@ -1,0 +1,29 @@
+#pragma once
+// Builds the packages of a chain of releases and records them in the version manifest:
+// for each release after the first an update package from the one before it, and the full
+// package of the last release as the latest package. Every check runs before anything is
+// written, and every output replaces its target only once all of them are complete.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace vesk::packager {
+
+inline constexpr int kExitWritten = 0;
+inline constexpr int kExitFailed = 1;   // an output could not be written
+inline constexpr int kExitRefused = 2;  // the input is something the updater would refuse
+
+struct ChainRequest {
+    std::vector<std::string> releases;  // oldest first, at least two
+    std::vector<std::string> ids;       // one per release; the first may be empty (unknown)
+    std::string outFolder;
+    std::string baseUrl;
+    std::string manifestPath;  // empty: outFolder + "veskversion.xml"
+    std::string buildVersion;  // empty: each package's id
+};
+
+// Says on out what it wrote, one line per file, and on err why it stopped.
+int BuildChain(const ChainRequest& request, std::ostream& out, std::ostream& err);
+
+}  // namespace vesk::packager

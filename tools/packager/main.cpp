@@ -1,0 +1,95 @@
+// vesk_packager: update packages and the version manifest from releases of an installation.
+
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Packager.h"
+
+namespace {
+
+using vesk::packager::ChainRequest;
+
+constexpr char kUsage[] =
+    "usage:\n"
+    "  vesk_packager package --from OLD_DIR --to NEW_DIR --id ID --out OUT_DIR --base-url URL\n"
+    "                        [--manifest FILE] [--build BUILD_VERSION]\n"
+    "  vesk_packager chain --releases DIR1 DIR2 ... --ids ID1 ID2 ... --out OUT_DIR\n"
+    "                      --base-url URL [--manifest FILE]\n"
+    "Writes patch-<ID>.zip for each release after the first, full-<ID>.zip of the last one,\n"
+    "and writes or extends the manifest (default OUT_DIR/veskversion.xml).\n"
+    "Exit codes: 0 written, 1 an output could not be written, 2 refused or bad arguments.\n";
+
+using Options = std::map<std::string, std::vector<std::string>>;
+
+// Every option takes the values up to the next "--" word. False on a stray word.
+bool ReadOptions(int argc, char** argv, Options& options) {
+    std::vector<std::string>* values = nullptr;
+    for (int i = 2; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word.rfind("--", 0) == 0) {
+            if (options.count(word)) return false;
+            values = &options[word];
+        } else if (!values) {
+            return false;
+        } else {
+            values->push_back(word);
+        }
+    }
+    return true;
+}
+
+// Takes the option's single value out of options; false when it is missing or repeated.
+bool Single(Options& options, const std::string& name, std::string& out, bool required) {
+    const auto at = options.find(name);
+    if (at == options.end()) return !required;
+    if (at->second.size() != 1) return false;
+    out = at->second.front();
+    options.erase(at);
+    return true;
+}
+
+bool Many(Options& options, const std::string& name, std::vector<std::string>& out) {
+    const auto at = options.find(name);
+    if (at == options.end() || at->second.empty()) return false;
+    out = at->second;
+    options.erase(at);
+    return true;
+}
+
+bool ReadRequest(int argc, char** argv, ChainRequest& request) {
+    if (argc < 2) return false;
+    const std::string command = argv[1];
+    Options options;
+    if (!ReadOptions(argc, argv, options)) return false;
+    bool ok = Single(options, "--out", request.outFolder, true) &&
+              Single(options, "--base-url", request.baseUrl, true) &&
+              Single(options, "--manifest", request.manifestPath, false);
+    if (command == "package") {
+        std::string from, to, id;
+        ok = ok && Single(options, "--from", from, true) && Single(options, "--to", to, true) &&
+             Single(options, "--id", id, true) &&
+             Single(options, "--build", request.buildVersion, false);
+        request.releases = {from, to};
+        request.ids = {"", id};
+    } else if (command == "chain") {
+        ok = ok && Many(options, "--releases", request.releases) &&
+             Many(options, "--ids", request.ids);
+    } else {
+        return false;
+    }
+    return ok && options.empty() && request.releases.size() >= 2 &&
+           request.ids.size() == request.releases.size();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ChainRequest request;
+    if (!ReadRequest(argc, argv, request)) {
+        std::cerr << kUsage;
+        return vesk::packager::kExitRefused;
+    }
+    return vesk::packager::BuildChain(request, std::cout, std::cerr);
+}
