@@ -187,4 +187,14 @@ void ReapChildrenExcept(const std::vector<pid_t>& keep) {
     }
 }
 
+void KillProgramsUnder(const std::string& folder) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::error_code error;
+        const std::string exe = std::filesystem::read_symlink(entry.path() / "exe", error).string();
+        if (!error && exe.starts_with(folder)) kill(std::stoi(name), SIGKILL);
+    }
+}
+
 }  // namespace vesk::test

@@ -59,5 +59,8 @@ std::pair<pid_t, int> ReapAnyChild();
 // Waits for every child of this process, adopted ones included, except those named; for the
 // programs a child started and left running when it ended.
 void ReapChildrenExcept(const std::vector<pid_t>& keep);
+// Kills every process of ours whose program file lies below the folder (what a test's programs
+// installed and left running there).
+void KillProgramsUnder(const std::string& folder);
 
 }  // namespace vesk::test
