@@ -89,7 +89,7 @@ TEST_F(DemoUpdate, AnInstallationAt0001IsBroughtTo0003ThroughTheService) {
                       "<path installpath=\"/games/racer\"/></game></games>\n");
     m_install.SetEnv("VESK_TSP_DOWNLOAD_SERVER", url.substr(0, url.size() - 1));
     // The library waits for a real installer and service: time runs fast instead of jumping.
-    m_install.SetEnv("VESK_CLOCK", "scaled:20");
+    m_install.SetEnv("VESK_CLOCK", "scaled:10");
 
     std::string errors;
     ChildProcess updater;
