@@ -29,13 +29,16 @@ ScenarioPackage Package(std::string id, std::string name, std::string file) {
 }
 
 // A chain of one small package and a large latest one, so the chain is what downloads.
-void PublishChain(UpdateScenario& scenario, int chainLength = 1) {
+// md5: what the manifest says of the first package instead of its real md5.
+void PublishChain(UpdateScenario& scenario, int chainLength = 1,
+                  std::optional<std::string> md5 = std::nullopt) {
     std::vector<ScenarioPackage> chain;
     for (int i = 1; i <= chainLength; ++i) {
         const std::string id = "1." + std::to_string(i);
         chain.push_back(
             Package(id, "patch-" + id + ".zip", "data/part" + std::to_string(i) + ".txt"));
     }
+    if (md5) chain[0].md5 = *md5;
     ScenarioPackage latest = Package("1.9", "full-1.9.zip", "data/full.txt");
     latest.size = 50 << 20;
     scenario.Publish(chain, latest);
@@ -209,11 +212,7 @@ TEST(UpdateEndings, DirectDownloadsShareOneBudgetOfRetries) {
 
 TEST(UpdateEndings, APackageThatFailsItsMd5IsNeverUnpacked) {
     UpdateScenario scenario;
-    std::vector<ScenarioPackage> chain = {Package("1.1", "patch-1.1.zip", "data/part1.txt")};
-    chain[0].md5 = std::string(32, '0');
-    ScenarioPackage latest = Package("1.9", "full-1.9.zip", "data/full.txt");
-    latest.size = 50 << 20;
-    scenario.Publish(chain, latest);
+    PublishChain(scenario, 1, std::string(32, '0'));
     const ScenarioRun run = scenario.Run();
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(scenario.server().RequestCount("/updates/patch-1.1.zip"), 5);
@@ -225,11 +224,7 @@ TEST(UpdateEndings, APackageThatFailsItsMd5IsNeverUnpacked) {
 
 TEST(UpdateEndings, APackageTheServiceBringsIsCheckedAsWell) {
     UpdateScenario scenario;
-    std::vector<ScenarioPackage> chain = {Package("1.1", "patch-1.1.zip", "data/part1.txt")};
-    chain[0].md5 = std::string(32, 'f');
-    ScenarioPackage latest = Package("1.9", "full-1.9.zip", "data/full.txt");
-    latest.size = 50 << 20;
-    scenario.Publish(chain, latest);
+    PublishChain(scenario, 1, std::string(32, 'f'));
     ASSERT_TRUE(scenario.StartService());
     const ScenarioRun run = scenario.Run();
     EXPECT_EQ(run.exitCode, 1);
