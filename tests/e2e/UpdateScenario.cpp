@@ -12,6 +12,7 @@
 namespace vesk::test {
 namespace {
 
+const char kUpdatesPath[] = "/updates/";
 const char kManifestPath[] = "/updates/veskversion.xml";
 
 std::string Attribute(const char* name, const std::string& value) {
@@ -34,7 +35,8 @@ std::string Md5Hex(const std::string& bytes) {
 }
 
 UpdateScenario::UpdateScenario()
-    : m_serviceFolder(m_install.programFolder().parent_path() / "tsp") {
+    : m_baseUrl(m_server.Url("")),
+      m_serviceFolder(m_install.programFolder().parent_path() / "tsp") {
     // The client outlives the updater that started it; it is ours to wait for.
     BecomeSubreaper();
     m_install.AddDemoStringTable();
@@ -42,10 +44,7 @@ UpdateScenario::UpdateScenario()
     m_install.AddClient();
     m_install.AddTransferLibrary();
     std::filesystem::create_directories(folder() / "tmp");
-    m_install.AddFile("Config.ini", "[Locale]\r\nLanguage=1\r\n[VeskVersionURL]\r\nUpdateAddress=" +
-                                        m_server.Url("/updates/") + "\r\n");
-    m_install.AddFile("version.ini", "[versioninfo]\r\nversion=1.0\r\nurl=" +
-                                         m_server.Url(kManifestPath) + "\r\n");
+    WriteAddresses("1.0");
     // No service unless a test starts one; the library's installer is not to be had.
     m_install.SetEnv("VESK_TSP_DOWNLOAD_SERVER", m_server.Url(""));
 }
@@ -57,9 +56,15 @@ UpdateScenario::~UpdateScenario() {
     }
 }
 
+void UpdateScenario::WriteAddresses(const std::string& version) {
+    m_install.AddFile("Config.ini", "[Locale]\r\nLanguage=1\r\n[VeskVersionURL]\r\nUpdateAddress=" +
+                                        m_baseUrl + kUpdatesPath + "\r\n");
+    SetInstalledVersion(version);
+}
+
 void UpdateScenario::SetInstalledVersion(const std::string& version) {
     m_install.AddFile("version.ini", "[versioninfo]\r\nversion=" + version +
-                                         "\r\nurl=" + m_server.Url(kManifestPath) + "\r\n");
+                                         "\r\nurl=" + m_baseUrl + kManifestPath + "\r\n");
 }
 
 std::string UpdateScenario::InstalledVersion() const {
@@ -71,14 +76,13 @@ std::string UpdateScenario::InstalledVersion() const {
     return {};
 }
 
-void UpdateScenario::ServePackage(const ScenarioPackage& package, std::string& manifest,
-                                  const char* element) {
+void UpdateScenario::AddPackage(const ScenarioPackage& package, const std::string& updatesUrl,
+                                std::string& manifest, const char* element) {
     const std::string bytes = BuildZip(package.entries);
     m_packages[package.name] = bytes;
-    m_server.Serve("/updates/" + package.name, {.body = bytes});
     manifest +=
         std::string("<") + element + Attribute("id", package.id) + Attribute("name", package.name) +
-        Attribute("url", m_server.Url("/updates/" + package.name)) +
+        Attribute("url", updatesUrl + package.name) +
         Attribute("size",
                   std::to_string(package.size.value_or(static_cast<std::int64_t>(bytes.size())))) +
         Attribute("filecount", std::to_string(package.entries.size()));
@@ -86,13 +90,38 @@ void UpdateScenario::ServePackage(const ScenarioPackage& package, std::string& m
     manifest += "/>\n";
 }
 
+std::string UpdateScenario::BuildRelease(const std::vector<ScenarioPackage>& chain,
+                                         const ScenarioPackage& latest,
+                                         const std::string& updatesUrl) {
+    std::string manifest = "<?xml version=\"1.0\"?>\n<root>\n";
+    AddPackage(latest, updatesUrl, manifest, "latestpackage");
+    for (const ScenarioPackage& package : chain)
+        AddPackage(package, updatesUrl, manifest, "updatepackage");
+    return manifest + "</root>\n";
+}
+
 void UpdateScenario::Publish(const std::vector<ScenarioPackage>& chain,
                              const ScenarioPackage& latest) {
-    std::string manifest = "<?xml version=\"1.0\"?>\n<root>\n";
-    ServePackage(latest, manifest, "latestpackage");
-    for (const ScenarioPackage& package : chain) ServePackage(package, manifest, "updatepackage");
-    manifest += "</root>\n";
+    const std::string manifest = BuildRelease(chain, latest, m_server.Url(kUpdatesPath));
     m_server.Serve(kManifestPath, {.body = manifest});
+    m_server.Serve(kUpdatesPath + latest.name, {.body = m_packages[latest.name]});
+    for (const ScenarioPackage& package : chain)
+        m_server.Serve(kUpdatesPath + package.name, {.body = m_packages[package.name]});
+}
+
+void UpdateScenario::PublishTo(const std::filesystem::path& folder, const std::string& baseUrl,
+                               const std::vector<ScenarioPackage>& chain,
+                               const ScenarioPackage& latest) {
+    const std::filesystem::path updates = folder / "updates";
+    const std::string version = InstalledVersion();
+    m_baseUrl = baseUrl;
+    WriteAddresses(version);
+    std::filesystem::create_directories(updates);
+    WriteFileBytes(updates / "veskversion.xml",
+                   BuildRelease(chain, latest, baseUrl + kUpdatesPath));
+    WriteFileBytes(updates / latest.name, m_packages[latest.name]);
+    for (const ScenarioPackage& package : chain)
+        WriteFileBytes(updates / package.name, m_packages[package.name]);
 }
 
 std::string UpdateScenario::PackageBytes(const std::string& name) const {

@@ -51,6 +51,10 @@ public:
     // The chain of update packages, then the latest one, as the manifest lists them; each
     // package is built and served.
     void Publish(const std::vector<ScenarioPackage>& chain, const ScenarioPackage& latest);
+    // The same release written into folder ("updates/" below it) for another server that
+    // serves it at baseUrl ("http://HOST:PORT"); the installation's addresses point there.
+    void PublishTo(const std::filesystem::path& folder, const std::string& baseUrl,
+                   const std::vector<ScenarioPackage>& chain, const ScenarioPackage& latest);
     std::string PackageBytes(const std::string& name) const;
 
     // The service, registered for the installation's user and running; empty options for a
@@ -69,11 +73,18 @@ public:
     std::vector<std::filesystem::path> FilesOutside() const;
 
 private:
-    void ServePackage(const ScenarioPackage& package, std::string& manifest, const char* element);
+    // Builds each package (kept for PackageBytes) and the manifest that names them below
+    // updatesUrl.
+    std::string BuildRelease(const std::vector<ScenarioPackage>& chain,
+                             const ScenarioPackage& latest, const std::string& updatesUrl);
+    void AddPackage(const ScenarioPackage& package, const std::string& updatesUrl,
+                    std::string& manifest, const char* element);
+    void WriteAddresses(const std::string& version);
 
     Installation m_install;
     TestHttpServer m_server;
     std::map<std::string, std::string> m_packages;
+    std::string m_baseUrl;  // where the manifest and the packages are served
     std::filesystem::path m_serviceFolder;
     std::unique_ptr<ChildProcess> m_service;
     std::vector<pid_t> m_keep;
