@@ -3,8 +3,9 @@
 //       writes a release-like tree: files of many sizes in nested folders, part text-like
 //       (compresses well) and part random (does not), about half compressible in all;
 //       prints the bytes and files written.
-//   extract_bench extract PACKAGE FOLDER
-//       unpacks PACKAGE over FOLDER as the install stage does.
+//   extract_bench extract PACKAGE FOLDER [WORKERS]
+//       unpacks PACKAGE over FOLDER as the install stage does (WORKERS forces how many
+//       extract at once).
 
 #include <cmath>
 #include <cstdint>
@@ -104,13 +105,15 @@ int main(int argc, char** argv) {
         return Generate(argv[2], argc > 3 ? std::atof(argv[3]) : 300,
                         argc > 4 ? std::atoi(argv[4]) : 2000, argc > 5 ? std::atoi(argv[5]) : 50);
     }
-    if (mode == "extract" && argc == 4) {
+    if (mode == "extract" && (argc == 4 || argc == 5)) {
         const PackageExtractionResult result =
-            ExtractUpdatePackage(stdfs::path(argv[2]).wstring(), stdfs::path(argv[3]).wstring());
+            ExtractUpdatePackage(stdfs::path(argv[2]).wstring(), stdfs::path(argv[3]).wstring(),
+                                 argc == 5 ? std::atoi(argv[4]) : kAutomaticExtractionWorkers);
         return result.opened && result.failedEntries == 0 ? 0 : 1;
     }
     std::fprintf(
         stderr,
-        "usage: extract_bench generate FOLDER [MB [FILES [FOLDERS]]] | extract PACKAGE FOLDER\n");
+        "usage: extract_bench generate FOLDER [MB [FILES [FOLDERS]]] | extract PACKAGE FOLDER "
+        "[WORKERS]\n");
     return 2;
 }

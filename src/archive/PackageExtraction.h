@@ -1,8 +1,10 @@
 #pragma once
 // Unpacks one downloaded update package over the program folder, as the install stage does
-// for each package: every entry in turn, under its own name; an entry that fails is skipped
-// and the next one is tried. The result names what failed, so the caller can tell a package
-// worth trying again from one that can never be installed whole.
+// for each package: every entry under its own name, several at once; an entry that fails is
+// skipped and the others are still tried. Each entry ends as it would in a walk from the
+// first to the last: of entries with the same target, the later one wins. The result names
+// what failed, so the caller can tell a package worth trying again from one that can never
+// be installed whole.
 
 #include <string>
 #include <vector>
@@ -18,12 +20,21 @@ struct PackageExtractionResult {
 
     bool opened = false;
     int entries = 0;
-    int failedEntries = 0;  // the size of failures
-    std::vector<EntryFailure> failures;
+    int failedEntries = 0;               // the size of failures
+    std::vector<EntryFailure> failures;  // by index
+    int workers = 0;                     // how many extracted at once
 };
 
+// One worker per hardware thread, fewer for a small package.
+inline constexpr int kAutomaticExtractionWorkers = 0;
+// A second worker opens and walks the archive once more; below this much work per worker
+// (bytes, plus a fixed cost per entry) that costs more than it saves.
+inline constexpr unsigned long long kExtractionWorkPerWorker = 4ull * 1024 * 1024;
+
+// workers above 0 sets how many extract at once (never more than there are entries).
 PackageExtractionResult ExtractUpdatePackage(const std::wstring& packagePath,
-                                             const std::wstring& programFolder);
+                                             const std::wstring& programFolder,
+                                             int workers = kAutomaticExtractionWorkers);
 
 // True when a later run may succeed where this one failed: the archive could not be read
 // (0x800), a write failed or the disk was full (0x400), the data was damaged (0x700,

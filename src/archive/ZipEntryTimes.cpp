@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <mutex>
 
 namespace {
 
@@ -9,6 +10,8 @@ constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
 constexpr std::uint64_t kTicksPerSecond = 10000000;
 constexpr std::uint16_t kExtendedTimestampId = 0x5455;  // "UT"
 constexpr std::size_t kBlockHeaderSize = 4;
+
+std::mutex g_timeZoneLock;
 
 std::uint16_t Read16(std::string_view bytes, std::size_t at) {
     return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
@@ -69,7 +72,13 @@ ZipFileTime ZipFileTimeFromDos(const ZipDosTime& time) {
     local.tm_sec = time.second;
     // The zone's own rules decide whether daylight saving applied on that date.
     local.tm_isdst = -1;
-    const std::time_t utc = std::mktime(&local);
+    std::time_t utc;
+    {
+        // The C library locks its time zone state with a lock the race checker cannot see;
+        // ours orders the workers that describe entries at once where it can.
+        const std::lock_guard<std::mutex> lock(g_timeZoneLock);
+        utc = std::mktime(&local);
+    }
     if (utc == static_cast<std::time_t>(-1)) return 0;
     return ZipFileTimeFromUnix(utc);
 }
