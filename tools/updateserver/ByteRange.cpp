@@ -42,11 +42,11 @@ ByteRange ParseByteRange(std::string_view header, std::int64_t size) {
     const ByteRange whole;
     header = Trimmed(header);
     if (size <= 0 || !StartsWithUnit(header)) return whole;
-    const std::string_view spec = Trimmed(header.substr(kUnit.size()));
-    const std::size_t dash = spec.find('-');
-    if (dash == std::string_view::npos || spec.find(',') != std::string_view::npos) return whole;
-    const std::string_view fromText = spec.substr(0, dash);
-    const std::string_view toText = spec.substr(dash + 1);
+    const std::string_view range = Trimmed(header.substr(kUnit.size()));
+    const std::size_t dash = range.find('-');
+    if (dash == std::string_view::npos || range.find(',') != std::string_view::npos) return whole;
+    const std::string_view fromText = range.substr(0, dash);
+    const std::string_view toText = range.substr(dash + 1);
     const auto from = Number(fromText);
     const auto to = Number(toText);
     if ((!from && !fromText.empty()) || (!to && !toText.empty()) || (!from && !to)) return whole;
