@@ -3,7 +3,6 @@
 #include <stdlib.h>
 
 #include <cstdio>
-#include <cwctype>
 
 #include "text/Number.h"
 #include "text/Utf.h"
@@ -13,7 +12,6 @@ namespace vesk::ui::headless {
 
 namespace {
 
-constexpr const char* kSnapshotsVariable = "VESK_UI_SNAPSHOTS";
 constexpr const char* kAnswersVariable = "VESK_UI_ANSWERS";
 
 std::optional<int> ParseAnswer(const std::string& word) {
@@ -26,24 +24,17 @@ std::optional<int> ParseAnswer(const std::string& word) {
     return std::atoi(word.c_str());
 }
 
-// Titles become file names: letters and digits stay, the rest turns into "_".
-std::string FileNamePart(const std::wstring& title) {
-    std::string part;
-    for (wchar_t c : title.substr(0, 40))
-        part += c < 128 && std::iswalnum(static_cast<wint_t>(c)) ? static_cast<char>(c) : '_';
-    return part.empty() ? "window" : part;
-}
-
 }  // namespace
 
 Options OptionsFromEnvironment() {
     Options options;
-    if (const char* folder = getenv(kSnapshotsVariable)) options.snapshotFolder = folder;
+    options.snapshotFolder = SnapshotFolderFromEnvironment();
     if (const char* answers = getenv(kAnswersVariable)) options.answers = answers;
     return options;
 }
 
-HeadlessBackend::HeadlessBackend(Options options) : m_options(std::move(options)) {
+HeadlessBackend::HeadlessBackend(Options options)
+    : m_options(std::move(options)), m_snapshots(m_options.snapshotFolder) {
     std::string word;
     for (char c : m_options.answers + ",") {
         if (c != ',') {
@@ -92,7 +83,7 @@ const TopLevelView* HeadlessBackend::View(Hwnd hwnd) const {
 
 void HeadlessBackend::Present(const TopLevelView& window, const gfx::Surface& composed) {
     m_views[window.hwnd] = window;
-    if (m_presented.insert(window.hwnd).second) Snapshot(window, composed, "shown");
+    for (const char* moment : m_snapshots.Presented(window.hwnd)) Keep(window, composed, moment);
 }
 
 void HeadlessBackend::Update(const TopLevelView& window) {
@@ -100,17 +91,15 @@ void HeadlessBackend::Update(const TopLevelView& window) {
 }
 
 void HeadlessBackend::Closed(const TopLevelView& window, const gfx::Surface& composed) {
-    if (m_presented.erase(window.hwnd)) Snapshot(window, composed, "closed");
+    if (m_snapshots.Closing(window.hwnd)) Keep(window, composed, "closed");
     m_views.erase(window.hwnd);
 }
 
-void HeadlessBackend::Snapshot(const TopLevelView& window, const gfx::Surface& composed,
-                               const char* moment) {
-    if (m_options.snapshotFolder.empty() || composed.IsEmpty()) return;
-    char number[16];
-    std::snprintf(number, sizeof number, "%03d-", ++m_snapshots);
-    composed.SavePng(m_options.snapshotFolder + "/" + number + FileNamePart(window.title) + "-" +
-                     moment + ".png");
+void HeadlessBackend::Keep(const TopLevelView& window, const gfx::Surface& composed,
+                           const char* moment) {
+    if (composed.IsEmpty()) return;
+    m_snapshots.Keep(window.title, moment,
+                     [&composed](const std::string& path) { return composed.SavePng(path); });
 }
 
 std::optional<int> HeadlessBackend::AnswerBox(const BoxInfo& box) {

@@ -1,8 +1,8 @@
 #pragma once
 // The backend without a display: windows are composed in memory, tests inject input and read
 // pixels, message boxes are answered from VESK_UI_ANSWERS or by their safe default with their
-// title and text on standard error, and VESK_UI_SNAPSHOTS=DIR keeps a PNG of each window as it
-// first shows and as it closes.
+// title and text on standard error, and VESK_UI_SNAPSHOTS=DIR keeps pictures of the windows
+// (see Snapshots.h).
 //
 // Threads: Inject and the Wake of the operation table are safe from any thread; the rest runs
 // on the UI thread.
@@ -15,6 +15,7 @@
 #include <unordered_map>
 
 #include "ui/BackendOps.h"
+#include "ui/Snapshots.h"
 
 namespace vesk::ui::headless {
 
@@ -56,13 +57,12 @@ public:
     void Wake() override;
 
 private:
-    void Snapshot(const TopLevelView& window, const gfx::Surface& composed, const char* moment);
+    void Keep(const TopLevelView& window, const gfx::Surface& composed, const char* moment);
 
     Options m_options;
     std::deque<std::string> m_answers;
     std::unordered_map<Hwnd, TopLevelView> m_views;
-    std::set<Hwnd> m_presented;
-    int m_snapshots = 0;
+    Snapshots m_snapshots;
     Cursor m_cursor = Cursor::Arrow;
 
     std::mutex m_mutex;

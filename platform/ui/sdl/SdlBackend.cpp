@@ -100,6 +100,9 @@ void SdlBackend::Present(const TopLevelView& view, const gfx::Surface& composed)
     SDL_BlitSurface(source, &from, target, nullptr);
     SDL_FreeSurface(source);
     SDL_UpdateWindowSurface(shown->window);
+    for (const char* moment : m_snapshots.Presented(view.hwnd))
+        m_snapshots.Keep(view.title, moment,
+                         [&](const std::string& path) { return SaveScreenshot(view.hwnd, path); });
 }
 
 void SdlBackend::Update(const TopLevelView& view) {
@@ -109,6 +112,9 @@ void SdlBackend::Update(const TopLevelView& view) {
 void SdlBackend::Closed(const TopLevelView& view, const gfx::Surface&) {
     const auto it = m_windows.find(view.hwnd);
     if (it == m_windows.end()) return;
+    if (m_snapshots.Closing(view.hwnd))
+        m_snapshots.Keep(view.title, "closed",
+                         [&](const std::string& path) { return SaveScreenshot(view.hwnd, path); });
     SDL_DestroyWindow(it->second.window);
     m_windows.erase(it);
 }

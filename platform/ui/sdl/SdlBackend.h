@@ -1,13 +1,15 @@
 #pragma once
 // The backend on a display: each top-level window is a borderless SDL window showing its
 // region of the composed surface, dragged through SDL's hit test, faded through the window's
-// opacity, with system cursors. Wake is safe from any thread; the rest runs on the UI thread.
+// opacity, with system cursors; VESK_UI_SNAPSHOTS=DIR keeps pictures of what the windows show
+// (see Snapshots.h). Wake is safe from any thread; the rest runs on the UI thread.
 
 #include <memory>
 #include <string>
 #include <unordered_map>
 
 #include "ui/BackendOps.h"
+#include "ui/Snapshots.h"
 
 struct SDL_Window;
 struct SDL_Cursor;
@@ -52,6 +54,7 @@ private:
     SDL_Cursor* m_arrow = nullptr;
     SDL_Cursor* m_hand = nullptr;
     std::function<bool(Hwnd, gfx::Point)> m_captionTest;
+    Snapshots m_snapshots{SnapshotFolderFromEnvironment()};
 };
 
 }  // namespace vesk::ui::sdl
