@@ -7,7 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <exception>
 #include <optional>
 #include <thread>
@@ -166,15 +168,7 @@ void FileServer::Serve(int client) {
             if (!reply.file || !withBody) {
                 sent = withBody ? reply.length : 0;
             } else {
-                off_t offset = reply.from;
-                while (sent < reply.length) {
-                    const auto chunk = static_cast<std::size_t>(
-                        std::min<std::int64_t>(reply.length - sent, kSendChunk));
-                    const ssize_t put = sendfile(client, reply.file->fd(), &offset, chunk);
-                    if (put < 0 && errno == EINTR) continue;
-                    if (put <= 0) break;  // the client left, or the file shrank under us
-                    sent += put;
-                }
+                sent = SendFile(client, reply);
             }
         }
         Log(reply.method, reply.path, reply.range, reply.status, sent);
@@ -185,6 +179,29 @@ void FileServer::Serve(int client) {
     m_clients.erase(client);
     close(client);
     m_ended.notify_all();
+}
+
+// The body from the file; with a rate, in tenths of a second's worth, each sent no earlier
+// than the rate allows. The bytes sent.
+long long FileServer::SendFile(int client, const Reply& reply) {
+    using std::chrono::steady_clock;
+    const std::int64_t perTenth = std::int64_t{m_rateKb} * 1024 / 10;
+    const std::int64_t most =
+        perTenth > 0 ? std::min<std::int64_t>(perTenth, kSendChunk) : kSendChunk;
+    const steady_clock::time_point start = steady_clock::now();
+    off_t offset = reply.from;
+    long long sent = 0;
+    while (sent < reply.length) {
+        if (perTenth > 0)
+            std::this_thread::sleep_until(start + std::chrono::milliseconds(sent * 100 / perTenth));
+        const auto chunk =
+            static_cast<std::size_t>(std::min<std::int64_t>(reply.length - sent, most));
+        const ssize_t put = sendfile(client, reply.file->fd(), &offset, chunk);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) break;  // the client left, or the file shrank under us
+        sent += put;
+    }
+    return sent;
 }
 
 FileServer::Reply FileServer::Answer(const std::string& head) {

@@ -16,7 +16,9 @@ inline constexpr const char* kServerHost = "127.0.0.1";
 
 class FileServer {
 public:
-    FileServer(ServedFolder folder, std::FILE* log) : m_folder(std::move(folder)), m_log(log) {}
+    // rateKb: at most so many kilobytes a second for each transfer; 0 for no limit.
+    FileServer(ServedFolder folder, std::FILE* log, int rateKb = 0)
+        : m_folder(std::move(folder)), m_log(log), m_rateKb(rateKb) {}
     ~FileServer();
     FileServer(const FileServer&) = delete;
     FileServer& operator=(const FileServer&) = delete;
@@ -30,12 +32,14 @@ public:
 private:
     struct Reply;
     void Serve(int client);
+    long long SendFile(int client, const Reply& reply);
     Reply Answer(const std::string& head);
     void Log(const std::string& method, const std::string& path, const std::string& range,
              int status, long long sent);
 
     ServedFolder m_folder;
     std::FILE* m_log;
+    int m_rateKb;
     int m_listener = -1;
     std::mutex m_mutex;
     std::condition_variable m_ended;

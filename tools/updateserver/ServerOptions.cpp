@@ -9,7 +9,7 @@ std::optional<ServerOptions> ParseServerOptions(const std::vector<std::string>& 
     ServerOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
-        if (name != "--root" && name != "--port") {
+        if (name != "--root" && name != "--port" && name != "--rate") {
             error = "unknown argument \"" + name + "\"";
             return std::nullopt;
         }
@@ -22,10 +22,14 @@ std::optional<ServerOptions> ParseServerOptions(const std::vector<std::string>& 
             options.root = value;
             continue;
         }
+        const bool port = name == "--port";
+        const int most = port ? 65535 : 1 << 20;
+        int& number = port ? options.port : options.rateKb;
         const char* end = value.data() + value.size();
-        const auto [stop, failure] = std::from_chars(value.data(), end, options.port);
-        if (failure != std::errc() || stop != end || options.port < 0 || options.port > 65535) {
-            error = "--port needs a number from 0 to 65535, not \"" + value + "\"";
+        const auto [stop, failure] = std::from_chars(value.data(), end, number);
+        if (failure != std::errc() || stop != end || number < 0 || number > most) {
+            error = name + " needs a number from 0 to " + std::to_string(most) + ", not \"" +
+                    value + "\"";
             return std::nullopt;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
-// The update server's command line: "--root DIR" (required) and "--port N" (0 or absent: a
-// port the system chooses).
+// The update server's command line: "--root DIR" (required), "--port N" (0 or absent: a
+// port the system chooses) and "--rate KB" (each transfer sent at no more than KB kilobytes a
+// second, so that a download can be watched; 0 or absent: as fast as it goes).
 
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@ namespace vesk::update_server {
 struct ServerOptions {
     std::string root;
     int port = 0;
+    int rateKb = 0;
 };
 
 // nullopt with a message in error for anything else.

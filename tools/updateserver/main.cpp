@@ -1,6 +1,7 @@
 // vesk_update_server: serves one folder read-only over HTTP on 127.0.0.1 for the demo's
 // updates. Its first line on standard output names the address; each request is logged on
-// one line to standard error; SIGINT and SIGTERM end it cleanly.
+// one line to standard error; SIGINT and SIGTERM end it cleanly. "--rate KB" slows each
+// transfer down so that a download can be watched.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -47,7 +48,7 @@ int main(int argc, char** argv) {
     // A client that leaves mid-transfer must not end us.
     std::signal(SIGPIPE, SIG_IGN);
 
-    FileServer server(std::move(folder), stderr);
+    FileServer server(std::move(folder), stderr, options->rateKb);
     const int port = server.Bind(options->port);
     if (port < 0) {
         std::fprintf(stderr, "vesk_update_server: cannot listen on %s:%d\n", kServerHost,

@@ -71,11 +71,12 @@ TEST(RequestHeadTest, RefusesWhatIsNoHttpRequest) {
     }
 }
 
-TEST(ServerOptionsTest, ReadsRootAndPortAndRefusesTheRest) {
+TEST(ServerOptionsTest, ReadsRootPortAndRateAndRefusesTheRest) {
     struct Row {
         std::vector<std::string> args;
         bool ok;
         int port;
+        int rate = 0;
     };
     const Row rows[] = {
         {{"--root", "/srv"}, true, 0},
@@ -88,6 +89,11 @@ TEST(ServerOptionsTest, ReadsRootAndPortAndRefusesTheRest) {
         {{"--root", "/srv", "--port", "-1"}, false, 0},
         {{"--root", "/srv", "--port", "80x"}, false, 0},
         {{"--root", "/srv", "--verbose"}, false, 0},
+        {{"--root", "/srv", "--rate", "300"}, true, 0, 300},
+        {{"--rate", "0", "--root", "/srv", "--port", "9"}, true, 9, 0},
+        {{"--root", "/srv", "--rate", "-5"}, false, 0},
+        {{"--root", "/srv", "--rate", "2000000"}, false, 0},
+        {{"--root", "/srv", "--rate"}, false, 0},
     };
     for (const Row& row : rows) {
         std::string error;
@@ -99,6 +105,7 @@ TEST(ServerOptionsTest, ReadsRootAndPortAndRefusesTheRest) {
         }
         EXPECT_EQ(options->root, "/srv");
         EXPECT_EQ(options->port, row.port);
+        EXPECT_EQ(options->rateKb, row.rate);
     }
 }
 
