@@ -1,13 +1,19 @@
 #include "ui/Snapshots.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cwctype>
 #include <filesystem>
 #include <system_error>
+#include <thread>
+
+#include "ui/System.h"
 
 namespace vesk::ui {
 
@@ -15,23 +21,48 @@ namespace {
 
 constexpr const char* kSnapshotsVariable = "VESK_UI_SNAPSHOTS";
 
-// Counted by the signal handler; a lock-free atomic is safe to touch there.
+// Counted by the signal handler, which also wakes the watcher through the pipe; a lock-free
+// atomic and write() are safe to touch there.
 std::atomic<unsigned> g_requests{0};
 static_assert(std::atomic<unsigned>::is_always_lock_free);
+int g_requestWrite = -1;
 
 void CountRequest(int) {
     g_requests.fetch_add(1, std::memory_order_relaxed);
+    const char byte = 1;
+    static_cast<void>(write(g_requestWrite, &byte, 1));
+}
+
+// Each request composes every window again, so that one with nothing new to show is
+// photographed too.
+void WatchRequests(int requests) {
+    std::thread([requests] {
+        for (;;) {
+            char byte;
+            const ssize_t got = read(requests, &byte, 1);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) return;
+            System::RunOnUiThread([] {
+                if (System* system = System::Current()) system->RepaintAll();
+            });
+        }
+    }).detach();
 }
 
 void ListenForRequests() {
     static const bool listening = [] {
+        int pipeFds[2];
+        if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
+        fcntl(pipeFds[1], F_SETFL, O_NONBLOCK);  // the handler never waits
+        g_requestWrite = pipeFds[1];
+        WatchRequests(pipeFds[0]);
         struct sigaction action {};
         action.sa_handler = CountRequest;
         action.sa_flags = SA_RESTART;
         sigemptyset(&action.sa_mask);
         return sigaction(SIGUSR1, &action, nullptr) == 0;
     }();
-    (void)listening;
+    static_cast<void>(listening);
 }
 
 // Titles become file names: letters and digits stay, the rest turns into "_".

@@ -1,12 +1,12 @@
 #pragma once
 // Pictures of top-level windows for tests and documentation. VESK_UI_SNAPSHOTS=DIR keeps a PNG
-// of each window as it first shows ("shown"), as it closes ("closed"), and at its next
-// composition after the process was sent SIGUSR1 ("asked"), so that a test or a script can
-// photograph a window in the middle of its work. Files are numbered in the order taken,
-// NNN-TITLE-MOMENT.png, and each appears whole (written aside, then renamed). A window that is
-// never composed again after a request is not photographed for it.
+// of each window as it first shows ("shown"), as it closes ("closed"), and whenever the process
+// is sent SIGUSR1 ("asked": every shown window is composed again and photographed), so that a
+// test or a script can photograph a window in the middle of its work. Files are numbered in the
+// order taken, NNN-TITLE-MOMENT.png, and each appears whole (written aside, then renamed).
 //
-// Threads: the requests arrive on any thread through the signal; the rest runs on the UI thread.
+// Threads: the requests arrive on any thread through the signal and reach the UI thread through
+// a watcher thread of their own; the rest runs on the UI thread.
 
 #include <functional>
 #include <set>

@@ -59,6 +59,8 @@ public:
     // Queues a message for the window; false when it does not exist.
     bool Post(Hwnd hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void Invalidate(Hwnd hwnd);
+    // Every shown top-level window composed again.
+    void RepaintAll();
     void SetAlpha(Hwnd hwnd, std::uint8_t alpha);
 
     // Runs the loop until EndModalLoop for the window, a quit, the window's destruction, or the

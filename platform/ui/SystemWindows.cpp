@@ -93,6 +93,11 @@ void System::SetCursor(Cursor cursor) {
     m_backend->SetCursor(cursor);
 }
 
+void System::RepaintAll() {
+    VESK_DCHECK_UI_THREAD(this);
+    for (Window* w : m_topLevels) w->Invalidate();
+}
+
 bool System::PaintDirty() {
     for (Window* w : m_topLevels) {
         if (!w->m_dirty || !w->m_visible || w->m_minimized) continue;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <gmock/gmock.h>
+
 #include "TempDir.h"
 #include "UiFixture.h"
 #include "gfx/Bitmap.h"
@@ -73,29 +75,42 @@ public:
     void OnPaint(vesk::gfx::Canvas& dc) override { dc.FillRect(GetClientRect(), 0xFF204060); }
 };
 
-// A request photographs every shown window at its next composition, once; a window not
-// composed again is not photographed, and nothing half written is left behind.
-TEST_F(Answers, RequestedSnapshotsComeAtTheNextComposition) {
-    Painted first, second, still;
+class SnapshotRequests : protected SnapshotFolder, public vesk::ui::test::UiFixture {
+protected:
+    SnapshotRequests()
+        : UiFixture(std::make_unique<vesk::ui::test::WatchedBackend>(
+              headless::Options{snapshots.path().string(), ""})) {}
+    vesk::ui::test::WatchedBackend& Watched() {
+        return static_cast<vesk::ui::test::WatchedBackend&>(Backend());
+    }
+};
+
+// A request photographs every shown window, also one with nothing new to show, once; nothing
+// half written is left behind.
+TEST_F(SnapshotRequests, PhotographEveryShownWindowOnce) {
+    Painted first, second, hidden;
     for (auto [window, title] :
-         {std::pair{&first, L"first"}, {&second, L"second"}, {&still, L"still"}}) {
+         {std::pair{&first, L"first"}, {&second, L"second"}, {&hidden, L"hidden"}}) {
         ASSERT_TRUE(window->CreateTopLevel({0, 0, 40, 30}, title));
-        window->ShowWindow(true);
+        window->ShowWindow(window != &hidden);
     }
     Sys().PumpUntilIdle();
+    const int wakes = Watched().Wakes();
     raise(SIGUSR1);
-    first.Invalidate();
-    second.Invalidate();
+    Watched().WaitForWakes(wakes + 1);  // the request has reached the queue
     Sys().PumpUntilIdle();
     first.Invalidate();  // no second picture without a second request
     Sys().PumpUntilIdle();
     second.DestroyWindow();
     const std::vector<std::string> names = FileNames(snapshots.path());
-    ASSERT_EQ(names.size(), 6u) << testing::PrintToString(names);
-    EXPECT_EQ(names[3], "004-first-asked.png");
-    EXPECT_EQ(names[4], "005-second-asked.png");
-    EXPECT_EQ(names[5], "006-second-closed.png");
-    EXPECT_EQ(vesk::gfx::Bitmap::FromFile((snapshots.path() / names[3]).string()).Pixel(5, 5),
+    ASSERT_EQ(names.size(), 5u) << testing::PrintToString(names);
+    EXPECT_EQ(names[0].substr(3), "-first-shown.png");
+    EXPECT_EQ(names[1].substr(3), "-second-shown.png");
+    EXPECT_THAT(std::vector<std::string>(names.begin() + 2, names.begin() + 4),
+                testing::UnorderedElementsAre(testing::EndsWith("-first-asked.png"),
+                                              testing::EndsWith("-second-asked.png")));
+    EXPECT_EQ(names[4], "005-second-closed.png");
+    EXPECT_EQ(vesk::gfx::Bitmap::FromFile((snapshots.path() / names[2]).string()).Pixel(5, 5),
               0xFF204060u);
 }
 

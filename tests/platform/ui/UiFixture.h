@@ -25,6 +25,7 @@ public:
 // Lets a test wait until a call from another thread has reached the queue.
 class WatchedBackend : public headless::HeadlessBackend {
 public:
+    explicit WatchedBackend(headless::Options options = {}) : HeadlessBackend(std::move(options)) {}
     void Wake() override {
         HeadlessBackend::Wake();
         {
