@@ -44,6 +44,8 @@ void CSkinnedBox::SkinLabels(CUIHMXStatic& title, CUIHMXStatic& body, int exitBu
     title.SetFaceName(L"Tahoma");
     title.SetCharHeight(kTitleHeight);
     title.UpdateText(m_strCaption);
+    // The window carries the title too, so the display's window lists name the box.
+    SetWindowText(m_strCaption);
     body.SetForeColor(kBodyColor);
     body.SetFaceName(L"Tahoma");
     body.SetCharHeight(kBodyHeight);

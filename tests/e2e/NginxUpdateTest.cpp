@@ -3,10 +3,7 @@
 // requests nginx answers on its own.
 
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/inotify.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
@@ -14,6 +11,7 @@
 
 #include <cstdlib>
 
+#include "FolderWatch.h"
 #include "UpdateScenario.h"
 
 namespace {
@@ -82,23 +80,11 @@ public:
         WriteFileBytes(m_dir / "nginx.conf", config);
 
         // nginx writes its pid file only after its socket listens: wait for that file (or for
-        // nginx to end) on inotify and a pidfd, without a timer.
-        const int watch = inotify_init1(IN_CLOEXEC);
-        inotify_add_watch(watch, dir.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
-        const bool started = m_process.Start(
-            program, {.args = {"-c", dir + "nginx.conf", "-p", dir, "-e", dir + "error.log"}});
-        const int ended =
-            started ? static_cast<int>(syscall(SYS_pidfd_open, m_process.pid(), 0)) : -1;
-        bool listening = false;
-        while (started && !(listening = Listening())) {
-            pollfd fds[2] = {{watch, POLLIN, 0}, {ended, POLLIN, 0}};
-            if (poll(fds, ended >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) break;
-            if (fds[1].revents != 0) break;  // nginx ended
-            char events[4096];
-            if (read(watch, events, sizeof events) < 0 && errno != EINTR) break;
-        }
-        close(watch);
-        if (ended >= 0) close(ended);
+        // nginx to end), without a timer.
+        const bool listening = m_process.Start(program, {.args = {"-c", dir + "nginx.conf", "-p",
+                                                                  dir, "-e", dir + "error.log"}}) &&
+                               vesk::test::WaitForFolder(m_dir.path(), m_process.pid(),
+                                                         [this] { return Listening(); });
         if (listening) return {};
         m_process.Kill();
         m_process.Wait();

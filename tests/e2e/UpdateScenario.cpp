@@ -167,6 +167,24 @@ std::vector<std::string> ScenarioRun::Flow() const {
 ScenarioRun UpdateScenario::Run(std::vector<std::string> args) {
     ScenarioRun run;
     run.exitCode = m_install.RunUpdater(std::move(args), &run.errors);
+    return Finished(std::move(run));
+}
+
+std::unique_ptr<ChildProcess> UpdateScenario::Start(std::vector<std::string> args) {
+    auto updater = std::make_unique<ChildProcess>();
+    if (!updater->Start(m_install.UpdaterPath(), m_install.UpdaterOptions(std::move(args))))
+        return nullptr;
+    return updater;
+}
+
+ScenarioRun UpdateScenario::Finish(ChildProcess& updater) {
+    ScenarioRun run;
+    run.exitCode = updater.Wait();
+    run.errors = updater.Error();
+    return Finished(std::move(run));
+}
+
+ScenarioRun UpdateScenario::Finished(ScenarioRun run) {
     ReapChildrenExcept(m_keep);
     run.log = m_install.LogMessages();
     run.clientStarts = m_install.ClientStarts();

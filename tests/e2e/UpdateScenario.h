@@ -65,6 +65,11 @@ public:
 
     // Runs the updater to its end, and waits for what it started (the client) to end too.
     ScenarioRun Run(std::vector<std::string> args = {});
+    // The same in two halves, for a test that acts while the updater runs: Start leaves it
+    // running (null when it cannot start), Finish waits for its end as Run does.
+    std::unique_ptr<ChildProcess> Start(std::vector<std::string> args = {});
+    ScenarioRun Finish(ChildProcess& updater);
+    std::filesystem::path serviceFolder() const { return m_serviceFolder; }
     // A child of the test's own that must not be waited for after a run.
     void KeepChild(pid_t pid) { m_keep.push_back(pid); }
 
@@ -80,6 +85,8 @@ private:
     void AddPackage(const ScenarioPackage& package, const std::string& updatesUrl,
                     std::string& manifest, const char* element);
     void WriteAddresses(const std::string& version);
+    // The rest of a run once the updater has ended: its children, log and client starts.
+    ScenarioRun Finished(ScenarioRun run);
 
     Installation m_install;
     TestHttpServer m_server;

@@ -87,7 +87,9 @@ ChildProcess::Options Installation::UpdaterOptions(std::vector<std::string> args
     ChildProcess::Options options;
     options.args = std::move(args);
     options.setEnv = Environment();
-    options.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY"};
+    // No display of the test's surroundings; one the test set for it stays.
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+        if (!m_extraEnv.contains(name)) options.unsetEnv.push_back(name);
     return options;
 }
 

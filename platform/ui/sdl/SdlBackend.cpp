@@ -67,6 +67,8 @@ SdlBackend::Shown* SdlBackend::Ensure(const TopLevelView& view) {
     } else {
         SDL_SetWindowPosition(shown.window, x, y);
         SDL_SetWindowSize(shown.window, std::max(r.Width(), 1), std::max(r.Height(), 1));
+        if (view.title != shown.view.title)
+            SDL_SetWindowTitle(shown.window, text::WideToUtf8(view.title).c_str());
     }
     SDL_SetWindowOpacity(shown.window, view.alpha / 255.0f);
     if (view.icon && !view.icon->IsEmpty()) {
