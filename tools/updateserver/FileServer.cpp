@@ -181,11 +181,12 @@ void FileServer::Serve(int client) {
     m_ended.notify_all();
 }
 
-// The body from the file; with a rate, in tenths of a second's worth, each sent no earlier
-// than the rate allows. The bytes sent.
+// The body from the file; a package (".zip") with a rate in tenths of a second's worth, each
+// sent no earlier than the rate allows. The bytes sent.
 long long FileServer::SendFile(int client, const Reply& reply) {
     using std::chrono::steady_clock;
-    const std::int64_t perTenth = std::int64_t{m_rateKb} * 1024 / 10;
+    const bool package = reply.path.ends_with(".zip");
+    const std::int64_t perTenth = package ? std::int64_t{m_rateKb} * 1024 / 10 : 0;
     const std::int64_t most =
         perTenth > 0 ? std::min<std::int64_t>(perTenth, kSendChunk) : kSendChunk;
     const steady_clock::time_point start = steady_clock::now();

@@ -16,7 +16,8 @@ inline constexpr const char* kServerHost = "127.0.0.1";
 
 class FileServer {
 public:
-    // rateKb: at most so many kilobytes a second for each transfer; 0 for no limit.
+    // rateKb: at most so many kilobytes a second for each transfer of a package (".zip");
+    // 0 for no limit.
     FileServer(ServedFolder folder, std::FILE* log, int rateKb = 0)
         : m_folder(std::move(folder)), m_log(log), m_rateKb(rateKb) {}
     ~FileServer();

@@ -1,7 +1,8 @@
 #pragma once
 // The update server's command line: "--root DIR" (required), "--port N" (0 or absent: a
-// port the system chooses) and "--rate KB" (each transfer sent at no more than KB kilobytes a
-// second, so that a download can be watched; 0 or absent: as fast as it goes).
+// port the system chooses) and "--rate KB" (each transfer of a package, a ".zip" file, sent at no
+// more than KB kilobytes a second, so that its download can be watched; 0 or absent: as fast as
+// it goes).
 
 #include <optional>
 #include <string>

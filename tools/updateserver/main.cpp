@@ -1,7 +1,7 @@
 // vesk_update_server: serves one folder read-only over HTTP on 127.0.0.1 for the demo's
 // updates. Its first line on standard output names the address; each request is logged on
-// one line to standard error; SIGINT and SIGTERM end it cleanly. "--rate KB" slows each
-// transfer down so that a download can be watched.
+// one line to standard error; SIGINT and SIGTERM end it cleanly. "--rate KB" slows the
+// packages' transfers down so that a download can be watched.
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -186,15 +186,15 @@ TEST_F(UpdateServerTest, TheUpdaterDownloadsAWholePackage) {
     EXPECT_EQ(Stop(SIGINT), 0);
 }
 
-// Slowed down, the server sends in steps of a tenth of the rate: every step must land where
-// it belongs, for a whole file and for a range that starts mid-step.
+// Slowed down, the server sends a package in steps of a tenth of the rate: every step must land
+// where it belongs, for a whole file and for a range that starts mid-step.
 TEST_F(UpdateServerTest, SendsWholeBodiesWhenSlowedDown) {
     std::string bytes(2500, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 13 % 251);
-    WriteFileBytes(m_root / "slow.bin", bytes);
+    WriteFileBytes(m_root / "slow.zip", bytes);
     Start({"--rate", "10"});
-    EXPECT_EQ(Request("GET", "/slow.bin").body, bytes);
-    const RawReply part = Request("GET", "/slow.bin", "bytes=1000-2400");
+    EXPECT_EQ(Request("GET", "/slow.zip").body, bytes);
+    const RawReply part = Request("GET", "/slow.zip", "bytes=1000-2400");
     EXPECT_EQ(part.status, 206);
     EXPECT_EQ(part.body, bytes.substr(1000, 1401));
 }
