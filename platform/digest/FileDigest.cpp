@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "digest/HexText.h"
 #include "fs/Paths.h"
 
 namespace vesk::digest {
@@ -41,24 +42,12 @@ private:
     int m_fd;
 };
 
-std::string ToHex(const unsigned char* bytes, unsigned size) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(size * 2u);
-    for (unsigned i = 0; i < size; ++i) {
-        hex += kDigits[bytes[i] >> 4];
-        hex += kDigits[bytes[i] & 0xF];
-    }
-    return hex;
-}
-
-}  // namespace
-
-std::optional<std::string> FileMd5Hex(std::wstring_view path) {
+// The digest of the file's content under md in lowercase hexadecimal, read in pieces.
+std::optional<std::string> FileDigestHex(std::wstring_view path, const EVP_MD* md) {
     try {
         ReadOnlyFile file(path);
         DigestContext context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
-        if (!file.IsOpen() || !context || EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) != 1)
+        if (!file.IsOpen() || !context || EVP_DigestInit_ex(context.get(), md, nullptr) != 1)
             return std::nullopt;
         std::vector<unsigned char> piece(kPieceBytes);
         for (;;) {
@@ -71,6 +60,28 @@ std::optional<std::string> FileMd5Hex(std::wstring_view path) {
         unsigned char digest[EVP_MAX_MD_SIZE];
         unsigned size = 0;
         if (EVP_DigestFinal_ex(context.get(), digest, &size) != 1) return std::nullopt;
+        return ToHex(digest, size);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> FileMd5Hex(std::wstring_view path) {
+    return FileDigestHex(path, EVP_md5());
+}
+
+std::optional<std::string> FileSha256Hex(std::wstring_view path) {
+    return FileDigestHex(path, EVP_sha256());
+}
+
+std::optional<std::string> Sha256Hex(std::string_view bytes) {
+    try {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned size = 0;
+        if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1)
+            return std::nullopt;
         return ToHex(digest, size);
     } catch (...) {
         return std::nullopt;

@@ -13,6 +13,8 @@ namespace {
 constexpr char kRoot[] = "root";
 constexpr char kUpdatePackage[] = "updatepackage";
 constexpr char kLatestPackage[] = "latestpackage";
+constexpr char kSha256[] = "sha256";
+constexpr char kExpires[] = "expires";
 constexpr std::size_t kMaxDepth = 64;
 
 void Fill(TiXmlElement& element, const PackageRecord& record) {
@@ -20,9 +22,19 @@ void Fill(TiXmlElement& element, const PackageRecord& record) {
     element.SetAttribute("url", record.url);
     element.SetAttribute("name", record.name);
     element.SetAttribute("md5", record.md5);
+    // A replaced record must not keep the digest of the package it replaces.
+    if (record.sha256.empty()) {
+        element.RemoveAttribute(kSha256);
+    } else {
+        element.SetAttribute(kSha256, record.sha256);
+    }
     element.SetAttribute("build_version", record.buildVersion);
     element.SetAttribute("size", std::to_string(record.size));
     element.SetAttribute("filecount", std::to_string(record.fileCount));
+}
+
+bool IsPackage(const TiXmlElement& element) {
+    return element.ValueStr() == kUpdatePackage || element.ValueStr() == kLatestPackage;
 }
 
 int Compare(const std::string& a, const std::string& b) {
@@ -104,6 +116,29 @@ void ManifestFile::SetLatestPackage(const PackageRecord& record) {
     TiXmlElement element(kLatestPackage);
     Fill(element, record);
     root.InsertEndChild(element);
+}
+
+std::vector<std::string> ManifestFile::NamesWithoutSha256() const {
+    std::vector<std::string> names;
+    const TiXmlElement* root = m_document->FirstChildElement(kRoot);
+    for (const TiXmlElement* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) {
+        if (IsPackage(*e) && !e->Attribute(kSha256))
+            names.push_back(e->Attribute("name") ? e->Attribute("name") : "");
+    }
+    return names;
+}
+
+void ManifestFile::SetSha256(const std::string& name, const std::string& sha256) {
+    TiXmlElement* root = m_document->FirstChildElement(kRoot);
+    for (TiXmlElement* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) {
+        const char* listed = e->Attribute("name");
+        if (IsPackage(*e) && !e->Attribute(kSha256) && name == (listed ? listed : ""))
+            e->SetAttribute(kSha256, sha256);
+    }
+}
+
+void ManifestFile::SetExpires(const std::string& utc) {
+    m_document->FirstChildElement(kRoot)->SetAttribute(kExpires, utc);
 }
 
 std::string ManifestFile::Text() const {

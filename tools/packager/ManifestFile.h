@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TiXmlDocument;
 
@@ -18,6 +19,7 @@ struct PackageRecord {
     std::string buildVersion;
     std::int64_t size = 0;
     int fileCount = 0;
+    std::string sha256;  // empty in an unsigned manifest
 };
 
 class ManifestFile {
@@ -32,6 +34,12 @@ public:
     std::string CheckNextId(const std::string& id) const;
     void AddUpdatePackage(const PackageRecord& record);
     void SetLatestPackage(const PackageRecord& record);
+    // The names of the packages listed without a SHA-256 digest.
+    std::vector<std::string> NamesWithoutSha256() const;
+    // Records sha256 for every package of this name listed without one.
+    void SetSha256(const std::string& name, const std::string& sha256);
+    // When a signed manifest stops being valid, as UTC "YYYY-MM-DDTHH:MM:SSZ".
+    void SetExpires(const std::string& utc);
     std::string Text() const;
 
 private:

@@ -3,10 +3,12 @@
 #include <sys/stat.h>
 
 #include <climits>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 
+#include "KeyFile.h"
 #include "ManifestFile.h"
 #include "PackageName.h"
 #include "PackagePlan.h"
@@ -14,6 +16,7 @@
 #include "StagedFile.h"
 #include "VersionManifest.h"
 #include "ZipWriter.h"
+#include "digest/Ed25519.h"
 #include "digest/FileDigest.h"
 #include "fs/Paths.h"
 #include "text/Utf.h"
@@ -35,6 +38,7 @@ struct Output {
     StagedFile file;
     std::uint64_t size = 0;
     std::string md5;
+    std::string sha256;
 };
 
 Problem Refused(std::string message) {
@@ -69,6 +73,25 @@ Problem CheckIds(const std::vector<std::string>& ids) {
     return {};
 }
 
+// UTC as "YYYY-MM-DDTHH:MM:SSZ"; empty when the time cannot be shown so.
+std::string UtcText(std::int64_t seconds) {
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm parts{};
+    char text[32] = {};
+    if (!::gmtime_r(&time, &parts) ||
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts) != 20) {
+        return {};
+    }
+    return text;
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    return static_cast<bool>(file);
+}
+
 std::string WithSlash(const std::string& text) {
     return text.empty() || text.back() == '/' ? text : text + "/";
 }
@@ -81,6 +104,9 @@ Problem Measure(Output& output) {
     const auto md5 = digest::FileMd5Hex(fs::WidePath(output.file.path()));
     if (!md5) return Failed("cannot read back \"" + output.file.path() + "\"");
     output.md5 = *md5;
+    const auto sha256 = digest::FileSha256Hex(fs::WidePath(output.file.path()));
+    if (!sha256) return Failed("cannot read back \"" + output.file.path() + "\"");
+    output.sha256 = *sha256;
     return {};
 }
 
@@ -88,7 +114,7 @@ class ChainBuilder {
 public:
     explicit ChainBuilder(const ChainRequest& request) : m_request(request) {}
 
-    Problem Run(std::ostream& out) {
+    Problem Run(std::ostream& out, std::ostream& err) {
         if (Problem p = Check(); p.exitCode != kExitWritten) return p;
         std::error_code error;
         std::filesystem::create_directories(m_request.outFolder, error);
@@ -105,7 +131,9 @@ public:
             return p;
         }
         if (Problem p = StageManifest(); p.exitCode != kExitWritten) return p;
-        return Commit(out);
+        if (Problem p = Commit(out); p.exitCode != kExitWritten) return p;
+        WarnOfStaleSignature(err);
+        return {};
     }
 
 private:
@@ -129,6 +157,32 @@ private:
                              : m_request.manifestPath;
         if (std::string p = m_manifest.Load(m_manifestPath); !p.empty()) return Refused(p);
         if (std::string p = m_manifest.CheckNextId(m_request.ids[1]); !p.empty()) return Refused(p);
+        return CheckSigning();
+    }
+
+    Problem CheckSigning() {
+        if (!Signing()) return {};
+        if (std::string p = ReadSigningKey(m_request.signingKeyPath, m_key); !p.empty())
+            return Refused(p);
+        m_expires = UtcText(m_request.now + std::int64_t{m_request.expiresInDays} * 86400);
+        if (m_expires.empty()) return Refused("the expiry lies beyond what can be written");
+        return {};
+    }
+
+    bool Signing() const { return !m_request.signingKeyPath.empty(); }
+
+    // Packages listed by earlier runs get their digest from the file they left behind.
+    Problem AddMissingDigests() {
+        for (const std::string& name : m_manifest.NamesWithoutSha256()) {
+            const std::string path = WithSlash(m_request.outFolder) + name;
+            const auto sha256 =
+                IsSafeName(name) ? digest::FileSha256Hex(fs::WidePath(path)) : std::nullopt;
+            if (!sha256) {
+                return Refused("the manifest lists \"" + name + "\" without a SHA-256 digest, " +
+                               "and \"" + path + "\" cannot be read to compute it");
+            }
+            m_manifest.SetSha256(name, *sha256);
+        }
         return {};
     }
 
@@ -149,7 +203,8 @@ private:
                              output.md5,
                              m_request.buildVersion.empty() ? id : m_request.buildVersion,
                              static_cast<std::int64_t>(output.size),
-                             plan.files};
+                             plan.files,
+                             Signing() ? output.sha256 : std::string()};
         if (latest) {
             m_manifest.SetLatestPackage(record);
         } else {
@@ -160,19 +215,30 @@ private:
     }
 
     Problem StageManifest() {
+        if (Signing()) {
+            if (Problem p = AddMissingDigests(); p.exitCode != kExitWritten) return p;
+            m_manifest.SetExpires(m_expires);
+        }
+        const std::string text = m_manifest.Text();
+        if (Problem p = StageText(m_manifestPath, text); p.exitCode != kExitWritten) return p;
+        if (!Signing()) return {};
+        // Over the very bytes just written, which are what a client will fetch.
+        const auto signature = digest::Sign(m_key, text);
+        if (!signature) return Failed("cannot sign \"" + m_manifestPath + "\"");
+        return StageText(m_manifestPath + kSignatureSuffix, digest::ToText(*signature) + "\n");
+    }
+
+    Problem StageText(const std::string& target, const std::string& text) {
         Output output;
-        if (!output.file.Create(m_manifestPath))
-            return Failed("cannot write \"" + m_manifestPath + "\"");
-        std::ofstream file(output.file.path(), std::ios::binary | std::ios::trunc);
-        file << m_manifest.Text();
-        file.close();
-        if (!file) return Failed("cannot write \"" + m_manifestPath + "\"");
+        if (!output.file.Create(target) || !WriteText(output.file.path(), text))
+            return Failed("cannot write \"" + target + "\"");
         if (Problem p = Measure(output); p.exitCode != kExitWritten) return p;
         m_outputs.push_back(std::move(output));
         return {};
     }
 
-    // The manifest comes last, so it never names a package that is not there yet.
+    // The manifest comes after the packages, so it never names a package that is not there
+    // yet; its signature comes last.
     Problem Commit(std::ostream& out) {
         for (Output& output : m_outputs) {
             const std::string target = output.file.target();
@@ -182,12 +248,24 @@ private:
         return {};
     }
 
+    // A signature left from a signed run no longer matches, and installations with a key
+    // will refuse the manifest until it is signed again.
+    void WarnOfStaleSignature(std::ostream& err) const {
+        const std::string signature = m_manifestPath + kSignatureSuffix;
+        struct stat info {};
+        if (Signing() || ::stat(signature.c_str(), &info) != 0) return;
+        err << "vesk_packager: \"" << signature
+            << "\" no longer matches the manifest; run again with --sign to renew it\n";
+    }
+
     const ChainRequest& m_request;
     std::vector<ReleaseTree> m_trees;
     std::vector<PackagePlan> m_plans;
     ManifestFile m_manifest;
     std::string m_manifestPath;
     std::vector<Output> m_outputs;
+    digest::Ed25519PrivateKey m_key;
+    std::string m_expires;
 };
 
 }  // namespace
@@ -197,7 +275,7 @@ int BuildChain(const ChainRequest& request, std::ostream& out, std::ostream& err
         err << "vesk_packager: give one id per release, and at least two releases\n";
         return kExitRefused;
     }
-    const Problem problem = ChainBuilder(request).Run(out);
+    const Problem problem = ChainBuilder(request).Run(out, err);
     if (problem.exitCode != kExitWritten) err << "vesk_packager: " << problem.message << "\n";
     return problem.exitCode;
 }

@@ -4,6 +4,7 @@
 // package of the last release as the latest package. Every check runs before anything is
 // written, and every output replaces its target only once all of them are complete.
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -21,7 +22,14 @@ struct ChainRequest {
     std::string baseUrl;
     std::string manifestPath;  // empty: outFolder + "veskversion.xml"
     std::string buildVersion;  // empty: each package's id
+    // With a key, every package gets its SHA-256 digest, the manifest an expiry, and the
+    // signature over the manifest's bytes is written beside it as MANIFEST + ".sig".
+    std::string signingKeyPath;  // empty: unsigned
+    int expiresInDays = 30;
+    std::int64_t now = 0;  // seconds since 1970 UTC, read once by the caller
 };
+
+inline constexpr char kSignatureSuffix[] = ".sig";
 
 // Says on out what it wrote, one line per file, and on err why it stopped.
 int BuildChain(const ChainRequest& request, std::ostream& out, std::ostream& err);

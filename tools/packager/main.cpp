@@ -1,10 +1,12 @@
 // vesk_packager: update packages and the version manifest from releases of an installation.
 
+#include <chrono>
 #include <iostream>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "KeyFile.h"
 #include "Packager.h"
 
 namespace {
@@ -15,10 +17,17 @@ constexpr char kUsage[] =
     "usage:\n"
     "  vesk_packager package --from OLD_DIR --to NEW_DIR --id ID --out OUT_DIR --base-url URL\n"
     "                        [--manifest FILE] [--build BUILD_VERSION]\n"
+    "                        [--sign KEYFILE [--expires-in DAYS]]\n"
     "  vesk_packager chain --releases DIR1 DIR2 ... --ids ID1 ID2 ... --out OUT_DIR\n"
-    "                      --base-url URL [--manifest FILE]\n"
+    "                      --base-url URL [--manifest FILE] [--sign KEYFILE [--expires-in DAYS]]\n"
+    "  vesk_packager keygen --out FILE\n"
     "Writes patch-<ID>.zip for each release after the first, full-<ID>.zip of the last one,\n"
     "and writes or extends the manifest (default OUT_DIR/veskversion.xml).\n"
+    "With --sign, every package in the manifest gets its SHA-256 digest, the manifest expires\n"
+    "after DAYS days (default 30), and its signature is written as MANIFEST.sig.\n"
+    "keygen writes a new signing key to FILE (keep it private; an existing FILE is never\n"
+    "overwritten) and its public key to FILE.pub: that is the file an installation carries\n"
+    "as \"update_key.pub\" in its program folder.\n"
     "Exit codes: 0 written, 1 an output could not be written, 2 refused or bad arguments.\n";
 
 using Options = std::map<std::string, std::vector<std::string>>;
@@ -58,6 +67,31 @@ bool Many(Options& options, const std::string& name, std::vector<std::string>& o
     return true;
 }
 
+// A whole number of days from 1 to kMaxDays.
+bool ReadDays(const std::string& text, int& days) {
+    constexpr int kMaxDays = 36500;
+    if (text.empty() || text.size() > 5) return false;
+    int value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    if (value < 1 || value > kMaxDays) return false;
+    days = value;
+    return true;
+}
+
+bool ReadSigning(Options& options, ChainRequest& request) {
+    std::string days;
+    const bool sign = options.count("--sign") > 0;
+    if (!Single(options, "--sign", request.signingKeyPath, false) ||
+        !Single(options, "--expires-in", days, false) || (sign && request.signingKeyPath.empty())) {
+        return false;
+    }
+    if (days.empty()) return true;
+    return !request.signingKeyPath.empty() && ReadDays(days, request.expiresInDays);
+}
+
 bool ReadRequest(int argc, char** argv, ChainRequest& request) {
     if (argc < 2) return false;
     const std::string command = argv[1];
@@ -65,7 +99,8 @@ bool ReadRequest(int argc, char** argv, ChainRequest& request) {
     if (!ReadOptions(argc, argv, options)) return false;
     bool ok = Single(options, "--out", request.outFolder, true) &&
               Single(options, "--base-url", request.baseUrl, true) &&
-              Single(options, "--manifest", request.manifestPath, false);
+              Single(options, "--manifest", request.manifestPath, false) &&
+              ReadSigning(options, request);
     if (command == "package") {
         std::string from, to, id;
         ok = ok && Single(options, "--from", from, true) && Single(options, "--to", to, true) &&
@@ -83,10 +118,29 @@ bool ReadRequest(int argc, char** argv, ChainRequest& request) {
            request.ids.size() == request.releases.size();
 }
 
+// The file name keygen is asked for; false when the command is not keygen or is malformed.
+bool ReadKeygen(int argc, char** argv, std::string& path) {
+    if (argc < 2 || std::string(argv[1]) != "keygen") return false;
+    Options options;
+    return ReadOptions(argc, argv, options) && Single(options, "--out", path, true) &&
+           options.empty() && !path.empty();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::string(argv[1]) == "keygen") {
+        std::string path;
+        if (!ReadKeygen(argc, argv, path)) {
+            std::cerr << kUsage;
+            return vesk::packager::kExitRefused;
+        }
+        return vesk::packager::GenerateKeyFiles(path, std::cout, std::cerr);
+    }
     ChainRequest request;
+    request.now = std::chrono::duration_cast<std::chrono::seconds>(
+                      std::chrono::system_clock::now().time_since_epoch())
+                      .count();
     if (!ReadRequest(argc, argv, request)) {
         std::cerr << kUsage;
         return vesk::packager::kExitRefused;

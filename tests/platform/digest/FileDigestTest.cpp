@@ -11,6 +11,8 @@
 #include "fs/Paths.h"
 
 using vesk::digest::FileMd5Hex;
+using vesk::digest::FileSha256Hex;
+using vesk::digest::Sha256Hex;
 using vesk::test::TempDir;
 using vesk::test::WriteFileBytes;
 
@@ -49,6 +51,42 @@ TEST(FileMd5Hex, UnreadableGivesNothing) {
     EXPECT_EQ(FileMd5Hex(dir.wide() + L"absent.zip"), std::nullopt);
     EXPECT_EQ(FileMd5Hex(dir.wide()), std::nullopt);  // a folder opens but cannot be read
     EXPECT_EQ(FileMd5Hex(L""), std::nullopt);
+    EXPECT_EQ(FileSha256Hex(dir.wide() + L"absent.zip"), std::nullopt);
+    EXPECT_EQ(FileSha256Hex(dir.wide()), std::nullopt);
+}
+
+TEST(Sha256Hex, PublishedVectorsOfBytesAndOfFiles) {
+    const std::pair<std::string, const char*> vectors[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string("\0\xff", 2),
+         "06eb7d6a69ee19e5fbdf749018d3d2abfa04bcbd1365db312eb86dc7169389b8"},
+    };
+    TempDir dir;
+    for (const auto& [content, sha256] : vectors) {
+        WriteFileBytes(dir / "p.zip", content);
+        EXPECT_EQ(Sha256Hex(content), sha256) << content;
+        EXPECT_EQ(FileSha256Hex(dir.wide() + L"p.zip"), sha256) << content;
+    }
+}
+
+// Many pieces, the last one cut short: the streamed digest is that of the whole content.
+TEST(Sha256Hex, LargeFileMatchesItsBytesAndTheSystemTool) {
+    TempDir dir;
+    std::string content(3 * 65536 + 12345, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 % 251);
+    WriteFileBytes(dir / "big.bin", content);
+    const auto streamed = FileSha256Hex(dir.wide() + L"big.bin");
+    ASSERT_TRUE(streamed);
+    EXPECT_EQ(streamed, Sha256Hex(content));
+    std::FILE* tool = popen(("sha256sum " + (dir / "big.bin").string()).c_str(), "r");
+    ASSERT_NE(tool, nullptr);
+    char expected[65] = {};
+    const bool read = std::fscanf(tool, "%64s", expected) == 1;
+    if (pclose(tool) != 0 || !read) GTEST_SKIP() << "no sha256sum here";
+    EXPECT_EQ(*streamed, expected);
 }
 
 }  // namespace

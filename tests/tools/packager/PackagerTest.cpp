@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,7 @@
 #include "TempDir.h"
 #include "VersionManifest.h"
 #include "ZipArchive.h"
+#include "digest/Ed25519.h"
 #include "digest/FileDigest.h"
 #include "fs/Paths.h"
 
@@ -378,11 +382,256 @@ TEST_F(PackagerTest, BadCommandLinePrintsUsage) {
         {"package", "--from", "a", "--to", "b", "--id", "1", "2", "--out", "o", "--base-url", "u"},
         {"chain", "--releases", "a", "b", "--ids", "1", "--out", "o", "--base-url", "u"},
         {"package", "stray", "--from", "a"},
+        {"chain", "--releases", "a", "b", "--ids", "1", "2", "--out", "o", "--base-url", "u",
+         "--expires-in", "7"},
+        {"chain", "--releases", "a", "b", "--ids", "1", "2", "--out", "o", "--base-url", "u",
+         "--sign"},
+        {"chain", "--releases", "a", "b", "--ids", "1", "2", "--out", "o", "--base-url", "u",
+         "--sign", "k", "--expires-in", "0"},
+        {"chain", "--releases", "a", "b", "--ids", "1", "2", "--out", "o", "--base-url", "u",
+         "--sign", "k", "--expires-in", "-3"},
+        {"chain", "--releases", "a", "b", "--ids", "1", "2", "--out", "o", "--base-url", "u",
+         "--sign", "k", "--expires-in", "7d"},
+        {"keygen"},
+        {"keygen", "--out"},
+        {"keygen", "--out", "k", "--base-url", "u"},
     };
     for (const auto& args : lines) {
         const Outcome run = Packager(args);
         EXPECT_EQ(run.code, 2);
         EXPECT_THAT(run.err, ::testing::HasSubstr("usage")) << ::testing::PrintToString(args);
+    }
+}
+
+// Signing: the publisher's key, the digests and expiry a signed manifest carries, and the
+// signature beside it, checked with the same function an installation uses.
+
+using Attributes = std::map<std::string, std::string>;
+
+// The attributes of each element of that name, in order.
+std::vector<Attributes> Elements(const std::string& manifest, const std::string& name) {
+    std::vector<Attributes> elements;
+    const std::regex element("<" + name + "\\b([^>]*)>");
+    const std::regex attribute("([a-z_0-9]+)=\"([^\"]*)\"");
+    for (std::sregex_iterator e(manifest.begin(), manifest.end(), element), end; e != end; ++e) {
+        Attributes attributes;
+        const std::string text = (*e)[1];
+        for (std::sregex_iterator a(text.begin(), text.end(), attribute); a != end; ++a)
+            attributes[(*a)[1]] = (*a)[2];
+        elements.push_back(attributes);
+    }
+    return elements;
+}
+
+std::vector<Attributes> PackageElements(const std::string& manifest) {
+    std::vector<Attributes> packages = Elements(manifest, "updatepackage");
+    for (const Attributes& latest : Elements(manifest, "latestpackage")) packages.push_back(latest);
+    return packages;
+}
+
+std::int64_t SecondsNow() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Seconds since 1970 of "YYYY-MM-DDTHH:MM:SSZ"; -1 for any other text.
+std::int64_t ParseUtc(const std::string& text) {
+    std::tm parts{};
+    char zone = 0;
+    int consumed = 0;
+    if (text.size() != 20 ||
+        std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%n", &parts.tm_year, &parts.tm_mon,
+                    &parts.tm_mday, &parts.tm_hour, &parts.tm_min, &parts.tm_sec, &zone,
+                    &consumed) != 7 ||
+        zone != 'Z' || consumed != 20) {
+        return -1;
+    }
+    parts.tm_year -= 1900;
+    parts.tm_mon -= 1;
+    return ::timegm(&parts);
+}
+
+class SigningTest : public PackagerTest {
+protected:
+    void SetUp() override {
+        WriteRelease(m_temp / "r1", kRelease1);
+        WriteRelease(m_temp / "r2", kRelease2);
+        WriteRelease(m_temp / "r3", kRelease3);
+        const Outcome keygen = Packager({"keygen", "--out", m_key});
+        ASSERT_EQ(keygen.code, 0) << keygen.err;
+        m_public = vesk::test::ReadFileBytes(m_temp / "publisher.key.pub");
+    }
+
+    std::vector<std::string> SignedChain(std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {"chain",       "--releases", m_temp / "r1", m_temp / "r2",
+                                         m_temp / "r3", "--ids",      "0001",        "0002",
+                                         "0003",        "--out",      m_out,         "--base-url",
+                                         kBaseUrl,      "--sign",     m_key};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    }
+
+    // Every package listed has the digest of its file, and the signature holds.
+    void ExpectSignedAndIntact(std::size_t packages) {
+        const std::string manifest = vesk::test::ReadFileBytes(m_out / "veskversion.xml");
+        const std::string signature = vesk::test::ReadFileBytes(m_out / "veskversion.xml.sig");
+        EXPECT_TRUE(std::regex_match(signature, std::regex("[0-9a-f]{128}\n"))) << signature;
+        EXPECT_TRUE(vesk::digest::Verify(m_public, manifest, signature));
+        const std::vector<Attributes> elements = PackageElements(manifest);
+        ASSERT_EQ(elements.size(), packages);
+        for (const Attributes& element : elements) {
+            SCOPED_TRACE(element.at("name"));
+            EXPECT_TRUE(std::regex_match(element.at("sha256"), std::regex("[0-9a-f]{64}")));
+            EXPECT_EQ(element.at("sha256"), vesk::digest::FileSha256Hex(vesk::fs::WidePath(
+                                                (m_out / element.at("name")).string())));
+        }
+        EXPECT_EQ(ReadManifest(m_out / "veskversion.xml").size(), packages);
+    }
+
+    std::string m_key = (m_temp / "publisher.key").string();
+    std::string m_public;
+};
+
+TEST_F(SigningTest, KeygenWritesAPrivateKeyAndItsPublicKeyAndNeverOverwrites) {
+    const std::string seed = vesk::test::ReadFileBytes(m_key);
+    EXPECT_TRUE(std::regex_match(seed, std::regex("[0-9a-f]{64}\n"))) << seed;
+    EXPECT_TRUE(std::regex_match(m_public, std::regex("[0-9a-f]{64}\n"))) << m_public;
+    const auto key = vesk::digest::ParsePrivateKey(seed);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(vesk::digest::ToText(*vesk::digest::PublicKeyOf(*key)) + "\n", m_public);
+    struct stat info {};
+    ASSERT_EQ(::stat(m_key.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+
+    const Outcome again = Packager({"keygen", "--out", m_key});
+    EXPECT_EQ(again.code, 2);
+    EXPECT_THAT(again.err, ::testing::HasSubstr("exists"));
+    EXPECT_EQ(vesk::test::ReadFileBytes(m_key), seed);
+    EXPECT_EQ(vesk::test::ReadFileBytes(m_key + ".pub"), m_public);
+
+    const Outcome help = Packager({});
+    EXPECT_THAT(help.err, ::testing::HasSubstr("update_key.pub"));
+}
+
+TEST_F(SigningTest, SignedChainCarriesDigestsAnExpiryAndAValidSignature) {
+    const std::int64_t before = SecondsNow();
+    const Outcome run = Packager(SignedChain());
+    const std::int64_t after = SecondsNow();
+    ASSERT_EQ(run.code, 0) << run.err;
+    ExpectSignedAndIntact(3);
+    EXPECT_THAT(run.out, ::testing::HasSubstr("wrote " + (m_out / "veskversion.xml.sig").string()));
+
+    const std::string manifest = vesk::test::ReadFileBytes(m_out / "veskversion.xml");
+    std::vector<Attributes> root = Elements(manifest, "root");
+    ASSERT_EQ(root.size(), 1u);
+    const std::int64_t expires = ParseUtc(root[0]["expires"]);
+    EXPECT_GE(expires, before + 30 * 86400) << root[0]["expires"];
+    EXPECT_LE(expires, after + 30 * 86400) << root[0]["expires"];
+
+    // One changed byte anywhere, even in the layout, and the signature no longer holds.
+    const std::string signature = vesk::test::ReadFileBytes(m_out / "veskversion.xml.sig");
+    for (const std::size_t at :
+         {std::size_t{0}, manifest.find("sha256") + 9, manifest.size() - 1}) {
+        std::string tampered = manifest;
+        tampered[at] ^= 0x01;
+        EXPECT_FALSE(vesk::digest::Verify(m_public, tampered, signature)) << at;
+    }
+}
+
+TEST_F(SigningTest, ExpiryCanBeChosenForASinglePackage) {
+    const std::int64_t before = SecondsNow();
+    const Outcome run =
+        Packager({"package", "--from", m_temp / "r1", "--to", m_temp / "r2", "--id", "0002",
+                  "--out", m_out, "--base-url", kBaseUrl, "--sign", m_key, "--expires-in", "7"});
+    const std::int64_t after = SecondsNow();
+    ASSERT_EQ(run.code, 0) << run.err;
+    ExpectSignedAndIntact(2);
+    const std::int64_t expires = ParseUtc(
+        Elements(vesk::test::ReadFileBytes(m_out / "veskversion.xml"), "root")[0]["expires"]);
+    EXPECT_GE(expires, before + 7 * 86400);
+    EXPECT_LE(expires, after + 7 * 86400);
+}
+
+// A manifest begun unsigned is signed whole, the earlier packages' digests taken from their
+// files; one whose file is gone cannot be vouched for.
+TEST_F(SigningTest, ExtendingAnUnsignedManifestSignsEveryPackage) {
+    ASSERT_EQ(Package(m_temp / "r1", m_temp / "r2", "0002", m_out).code, 0);
+    const Outcome run = Packager({"package", "--from", m_temp / "r2", "--to", m_temp / "r3", "--id",
+                                  "0003", "--out", m_out, "--base-url", kBaseUrl, "--sign", m_key});
+    ASSERT_EQ(run.code, 0) << run.err;
+    ExpectSignedAndIntact(3);
+
+    const fs::path other = m_temp / "other";
+    ASSERT_EQ(Package(m_temp / "r1", m_temp / "r2", "0002", other).code, 0);
+    fs::remove(other / "patch-0002.zip");
+    const std::string before = vesk::test::ReadFileBytes(other / "veskversion.xml");
+    const Outcome refused =
+        Packager({"package", "--from", m_temp / "r2", "--to", m_temp / "r3", "--id", "0003",
+                  "--out", other, "--base-url", kBaseUrl, "--sign", m_key});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_THAT(refused.err, ::testing::HasSubstr("patch-0002.zip\" without a SHA-256 digest"));
+    EXPECT_EQ(vesk::test::ReadFileBytes(other / "veskversion.xml"), before);
+    EXPECT_FALSE(fs::exists(other / "veskversion.xml.sig"));
+    EXPECT_FALSE(fs::exists(other / "patch-0003.zip"));
+}
+
+// Packaging a release again without the key must not leave the digest of the package it
+// replaced, which would no longer match.
+TEST_F(SigningTest, UnsignedRepackagingDropsTheReplacedDigest) {
+    ASSERT_EQ(Packager(SignedChain()).code, 0);
+    vesk::test::WriteFileBytes(m_temp / "r3" / "readme.txt", "version three, corrected\n");
+    const Outcome run = Package(m_temp / "r2", m_temp / "r3", "0003", m_out);
+    ASSERT_EQ(run.code, 0) << run.err;
+    // The old signature no longer holds, and the publisher is told so.
+    EXPECT_THAT(run.err, ::testing::HasSubstr("veskversion.xml.sig\" no longer matches"));
+    const std::vector<Attributes> elements =
+        PackageElements(vesk::test::ReadFileBytes(m_out / "veskversion.xml"));
+    ASSERT_EQ(elements.size(), 3u);
+    for (const Attributes& element : elements) {
+        SCOPED_TRACE(element.at("name"));
+        const auto sha256 = element.find("sha256");
+        if (sha256 == element.end()) continue;
+        EXPECT_EQ(element.at("name"), "patch-0002.zip");  // the one not repackaged
+        EXPECT_EQ(sha256->second, vesk::digest::FileSha256Hex(
+                                      vesk::fs::WidePath((m_out / element.at("name")).string())));
+    }
+}
+
+TEST_F(SigningTest, UnsignedRunWritesNoDigestExpiryOrSignature) {
+    const Outcome run = Package(m_temp / "r1", m_temp / "r2", "0002", m_out);
+    ASSERT_EQ(run.code, 0) << run.err;
+    const std::string manifest = vesk::test::ReadFileBytes(m_out / "veskversion.xml");
+    EXPECT_THAT(manifest, ::testing::Not(::testing::HasSubstr("sha256")));
+    EXPECT_THAT(manifest, ::testing::Not(::testing::HasSubstr("expires")));
+    EXPECT_FALSE(fs::exists(m_out / "veskversion.xml.sig"));
+    EXPECT_EQ(run.err, "");
+}
+
+TEST_F(SigningTest, BadKeyFileIsRefusedBeforeAnythingIsWritten) {
+    const std::pair<const char*, std::function<void(const fs::path&)>> cases[] = {
+        {"absent", [](const fs::path&) {}},
+        {"empty", [](const fs::path& key) { vesk::test::WriteFileBytes(key, ""); }},
+        {"63 digits",
+         [](const fs::path& key) { vesk::test::WriteFileBytes(key, std::string(63, 'a') + "\n"); }},
+        {"not hexadecimal",
+         [](const fs::path& key) { vesk::test::WriteFileBytes(key, std::string(64, 'x') + "\n"); }},
+        {"a signature, not a key",
+         [](const fs::path& key) { vesk::test::WriteFileBytes(key, std::string(128, 'a')); }},
+        {"a folder", [](const fs::path& key) { fs::create_directories(key); }},
+    };
+    for (const auto& [what, make] : cases) {
+        SCOPED_TRACE(what);
+        const fs::path key = m_temp / "bad.key";
+        fs::remove_all(key);
+        make(key);
+        const Outcome bad =
+            Packager({"chain", "--releases", m_temp / "r1", m_temp / "r2", "--ids", "0001", "0002",
+                      "--out", m_temp / "refused", "--base-url", kBaseUrl, "--sign", key});
+        EXPECT_EQ(bad.code, 2);
+        EXPECT_THAT(bad.err, ::testing::HasSubstr(key.string()));
+        EXPECT_EQ(bad.out, "");
+        EXPECT_FALSE(fs::exists(m_temp / "refused"));
     }
 }
 
