@@ -35,6 +35,12 @@ LocalTime FromCalendar(const std::tm& parts, int millisecond) {
             parts.tm_min,         parts.tm_sec,     millisecond};
 }
 
+std::int64_t UtcSecondsNow() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return ts.tv_sec;
+}
+
 Clock& SystemClock() {
     static RealClock clock;
     return clock;

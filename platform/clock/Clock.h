@@ -63,6 +63,10 @@ inline Milliseconds Now() {
 inline LocalTime LocalNow() {
     return Current().LocalNow();
 }
+// Seconds since 1970-01-01 UTC by the system's calendar clock, for dates that come from
+// outside (an expiry); the installed clock does not move it.
+std::int64_t UtcSecondsNow();
+
 inline void Sleep(Milliseconds duration) {
     Current().Sleep(duration);
 }

@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "INetDownLoad.h"
+#include "ManifestSignature.h"
 #include "fs/Files.h"
 
 void StartManifestFetchThread(const ManifestFetch& fetch, int attempt) {
@@ -14,12 +15,31 @@ void StartManifestFetchThread(const ManifestFetch& fetch, int attempt) {
     }
 }
 
-void ManifestFetchThread(const ManifestFetch& fetch, int attempt) {
-    if (vesk::fs::GetAttributes(fetch.localPath)) vesk::fs::DeleteFile(fetch.localPath);
+namespace {
+
+// One download into a fresh local file; kDownLoadOk or the failure.
+int FetchFile(const std::wstring& url, const std::wstring& localPath) {
+    if (vesk::fs::GetAttributes(localPath)) vesk::fs::DeleteFile(localPath);
     CINetDownLoad downloader;
     int result = kDownLoadNetworkError;
-    if (downloader.Init()) result = downloader.DownLoad(fetch.url, fetch.localPath, nullptr);
+    if (downloader.Init()) result = downloader.DownLoad(url, localPath, nullptr);
     downloader.Uninit();
+    return result;
+}
+
+void FetchSignature(const ManifestFetch& fetch) {
+    const std::wstring local = fetch.localPath + kSignatureSuffix;
+    for (int attempt = 1; attempt <= kManifestAttempts; ++attempt) {
+        if (FetchFile(fetch.url + kSignatureSuffix, local) == kDownLoadOk) return;
+    }
+    if (vesk::fs::GetAttributes(local)) vesk::fs::DeleteFile(local);
+}
+
+}  // namespace
+
+void ManifestFetchThread(const ManifestFetch& fetch, int attempt) {
+    const int result = FetchFile(fetch.url, fetch.localPath);
+    if (result == kDownLoadOk && fetch.withSignature) FetchSignature(fetch);
 
     if (result == kDownLoadOk) {
         fetch.sink->PostUpdateMessage(WM_UPDATE_RUN_WORKER, 0, 0);

@@ -2,7 +2,9 @@
 // Fetches the version manifest on background threads: each attempt deletes the local copy,
 // downloads it, and on failure starts the next attempt at once, four attempts in all. The
 // outcome is posted to the sink: WM_UPDATE_RUN_WORKER (0, 0) or, after the last failure,
-// WM_UPDATE_DOWNLOAD_FAILED (0, 1). The threads are never joined.
+// WM_UPDATE_DOWNLOAD_FAILED (0, 1). With a signature wanted, the manifest's signature
+// (url + ".sig", into localPath + ".sig") follows it with as many attempts; a signature that
+// does not come is left for the manifest's check to refuse. The threads are never joined.
 
 #include <memory>
 #include <string>
@@ -14,6 +16,7 @@ struct ManifestFetch {
     std::wstring localPath;
     // Kept alive by every attempt, so the window may go while a fetch still runs.
     std::shared_ptr<IUpdateMessageSink> sink;
+    bool withSignature = false;
 };
 
 inline constexpr int kManifestAttempts = 4;

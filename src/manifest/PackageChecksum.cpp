@@ -24,10 +24,15 @@ char LowerAscii(char c) {
 }  // namespace
 
 bool PackageMatchesChecksum(const UpdatePackage& package, const std::wstring& localPath) {
+    if (!package.sha256.empty()) return vesk::digest::FileSha256Hex(localPath) == package.sha256;
     const std::string_view expected = Trimmed(package.md5);
     if (expected.empty()) return true;
     const std::optional<std::string> actual = vesk::digest::FileMd5Hex(localPath);
     return actual && std::ranges::equal(expected, *actual, [](char a, char b) {
                return LowerAscii(a) == LowerAscii(b);
            });
+}
+
+const wchar_t* PackageChecksumName(const UpdatePackage& package) {
+    return package.sha256.empty() ? L"md5" : L"sha256";
 }

@@ -10,6 +10,9 @@ struct UpdatePackage {
     std::wstring name;
     std::wstring url;
     std::string md5;  // hexadecimal; a download must match it unless empty (PackageChecksum.h)
+    // Lowercase hexadecimal, kept only from a signed manifest; a download must then match it
+    // instead of the md5.
+    std::string sha256;
     std::wstring buildVersion;
     std::int32_t size = 0;
     std::int32_t fileCount = 0;

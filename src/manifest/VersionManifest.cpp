@@ -2,6 +2,8 @@
 
 #include <tinyxml.h>
 
+#include <algorithm>
+
 #include "PackageName.h"
 #include "fs/Files.h"
 #include "text/AnsiCodePage.h"
@@ -31,6 +33,7 @@ UpdatePackage PackageFrom(const TiXmlElement& element) {
     package.name = vesk::text::AnsiToWide(Attribute(element, "name"));
     package.buildVersion = vesk::text::AnsiToWide(Attribute(element, "build_version"));
     package.md5 = Attribute(element, "md5");
+    package.sha256 = Attribute(element, "sha256");
     package.fileCount = NumberAttribute(element, "filecount");
     package.size = NumberAttribute(element, "size");
     return package;
@@ -50,7 +53,7 @@ char16_t FoldAscii(char16_t unit) {
 
 }  // namespace
 
-bool ParseManifestText(std::string_view xml, UpdatePackageList& packages) {
+bool ParseManifestText(std::string_view xml, UpdatePackageList& packages, std::string* expires) {
     if (xml.size() > kMaxManifestBytes) return false;
     TiXmlDocument document;
     if (vesk::xml::ParseBounded(document, xml, kMaxManifestDepth) != vesk::xml::ParseResult::Parsed)
@@ -66,29 +69,36 @@ bool ParseManifestText(std::string_view xml, UpdatePackageList& packages) {
     for (; update; update = update->NextSiblingElement("updatepackage"))
         parsed.push_back(PackageFrom(*update));
     parsed.push_back(PackageFrom(*latest));
+    if (expires) *expires = Attribute(*root, "expires");
     packages = std::move(parsed);
     return true;
 }
 
-bool ParseManifest(const std::wstring& path, UpdatePackageList& packages) {
+bool HasSafeNames(const UpdatePackageList& packages) {
+    return std::ranges::all_of(
+        packages, [](const UpdatePackage& package) { return IsSafePackageName(package.name); });
+}
+
+std::optional<std::string> ReadManifestFile(const std::wstring& path) {
     try {
-        vesk::fs::ExclusiveFile file;
         using vesk::fs::ExclusiveFile;
+        ExclusiveFile file;
         if (ExclusiveFile::Open(path, ExclusiveFile::Access::Read, false, file) !=
             ExclusiveFile::Result::Ok)
-            return false;
-        const auto bytes = file.ReadAll();
-        UpdatePackageList parsed;
-        if (!bytes || !ParseManifestText(*bytes, parsed)) return false;
-        // A name becomes a path in the package folder: one that leads elsewhere is refused.
-        for (const UpdatePackage& package : parsed) {
-            if (!IsSafePackageName(package.name)) return false;
-        }
-        packages = std::move(parsed);
-        return true;
+            return std::nullopt;
+        return file.ReadAll();
     } catch (...) {
-        return false;
+        return std::nullopt;
     }
+}
+
+bool ParseManifest(const std::wstring& path, UpdatePackageList& packages) {
+    const std::optional<std::string> bytes = ReadManifestFile(path);
+    UpdatePackageList parsed;
+    if (!bytes || !ParseManifestText(*bytes, parsed) || !HasSafeNames(parsed)) return false;
+    for (UpdatePackage& package : parsed) package.sha256.clear();
+    packages = std::move(parsed);
+    return true;
 }
 
 int CompareVersions(std::wstring_view a, std::wstring_view b) {

@@ -3,6 +3,7 @@
 // download.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,8 +15,17 @@ inline constexpr wchar_t kNothingInstalled[] = L"0000";
 // Reads the manifest file: the "updatepackage" elements of "root" in document order, then
 // its "latestpackage". False when the file cannot be read or lacks any of the three, or a
 // package's name is no safe file name (IsSafePackageName).
+// Digests beyond the md5 are not kept: they count only in a signed manifest.
 bool ParseManifest(const std::wstring& path, UpdatePackageList& packages);
-bool ParseManifestText(std::string_view xml, UpdatePackageList& packages);
+// The same for the bytes, keeping every package's "sha256"; expires, when given, receives the
+// "expires" attribute of "root" (empty when it has none).
+bool ParseManifestText(std::string_view xml, UpdatePackageList& packages,
+                       std::string* expires = nullptr);
+// A name becomes a path in the package folder: false when one would lead elsewhere
+// (IsSafePackageName).
+bool HasSafeNames(const UpdatePackageList& packages);
+// The manifest file's bytes; nullopt when it cannot be read whole.
+std::optional<std::string> ReadManifestFile(const std::wstring& path);
 
 // Textual: ASCII capitals fold to lower case, then UTF-16 units compare from the left.
 int CompareVersions(std::wstring_view a, std::wstring_view b);

@@ -15,8 +15,8 @@ namespace {
 // Retries after a failed download, shared by all packages of the run.
 constexpr int kRetryBudget = 4;
 
-// One package into its local path; a file that differs from the manifest's md5 counts as a
-// failed download and is not left behind.
+// One package into its local path; a file that differs from the manifest's digest counts as
+// a failed download and is not left behind.
 bool FetchPackage(IDownLoad& downloader, const UpdateState& state, const UpdatePackage& package) {
     const std::wstring local = state.LocalPathOf(package);
     if (downloader.DownLoad(state.version.packageAddress + package.name, local, nullptr) !=
@@ -24,7 +24,8 @@ bool FetchPackage(IDownLoad& downloader, const UpdateState& state, const UpdateP
         return false;
     }
     if (PackageMatchesChecksum(package, local)) return true;
-    WriteUpdateLog(L"Package %s does not match its md5.", package.name);
+    WriteUpdateLog(L"Package %s does not match its %s.", package.name,
+                   std::wstring(PackageChecksumName(package)));
     vesk::fs::DeleteFile(local);
     return false;
 }

@@ -44,7 +44,8 @@ void CVeskUpdateDlg::OnTransferFinished() {
     // What the service delivered is checked as a direct download is: a package that differs
     // from the manifest is never unpacked.
     if (!PackageMatchesChecksum(done, state.LocalPathOf(done))) {
-        WriteUpdateLog(L"Package %s does not match its md5,exit.", done.name);
+        WriteUpdateLog(L"Package %s does not match its %s,exit.", done.name,
+                       std::wstring(PackageChecksumName(done)));
         fs::DeleteFile(state.LocalPathOf(done));
         PostMessage(WM_UPDATE_DOWNLOAD_FAILED, 0, 1);
         return;

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 
+#include "ManifestSignature.h"
 #include "UpdatePackage.h"
 #include "VersionSettings.h"
 #include "gfx/Geometry.h"
@@ -33,6 +34,7 @@ public:
     // Fixed when the window opens.
     std::wstring programFolder;  // ends with "/"
     VersionSettings version;
+    UpdateKey updateKey;  // the publisher's key the installation carries, if any
     UpdateControls controls;
 
     // Passed from thread to thread.

@@ -12,6 +12,7 @@
 #include "VersionManifest.h"
 #include "WorkerBoxes.h"
 #include "WorkerThreads.h"
+#include "clock/Clock.h"
 #include "fs/Files.h"
 #include "text/WideFormat.h"
 
@@ -22,8 +23,20 @@ constexpr std::uint64_t kSpaceFactor = 3;
 
 enum class Check { GoOn, Ended };
 
+// The manifest as the installation accepts it: signed by its key when it carries one.
+bool AcceptManifest(UpdateState& state) {
+    const std::wstring& path = TheUpdateSettings().localManifestPath;
+    if (!state.updateKey.present) return ParseManifest(path, state.packages);
+    std::wstring refusal;
+    const bool accepted = ParseSignedManifest(path, state.updateKey, vesk::clock::UtcSecondsNow(),
+                                              state.packages, refusal);
+    if (!accepted) WriteUpdateLog(L"Manifest refused: %s.", refusal);
+    vesk::fs::DeleteFile(path + kSignatureSuffix);
+    return accepted;
+}
+
 Check ReadManifest(UpdateState& state) {
-    if (!ParseManifest(TheUpdateSettings().localManifestPath, state.packages)) {
+    if (!AcceptManifest(state)) {
         WriteUpdateLog(L"Resolve version info failed,exit.");
         ShowErrorBox(state.controls.window, L"IDS_POPDLG_ERROR_UPTFAILED",
                      L"IDS_POPDLG_ERROR_TITLE");

@@ -91,8 +91,10 @@ bool CVeskUpdateDlg::OnInitDialog() {
     SetAlpha(255);
     CreatePictureAndSlider();
     PublishControls();
+    m_state->updateKey = ReadUpdateKey(settings.programFolder);
     StartManifestFetchThread({settings.manifestUrl, settings.localManifestPath,
-                              std::make_shared<WindowMessageSink>(m_state->controls.window)});
+                              std::make_shared<WindowMessageSink>(m_state->controls.window),
+                              m_state->updateKey.present});
     ShowWindow(true);
     return true;
 }

@@ -52,14 +52,20 @@ protected:
         const std::string line = m_server.ReadLine().value_or("");
         return line.substr(line.find("http://"));
     }
+    // Makes a signing key, as the demo's publisher does, and the signed chain of releases.
     int Package(const std::string& url) {
+        ChildProcess keygen;
+        keygen.Start(VESK_PACKAGER,
+                     {.args = {"keygen", "--out", (m_root / "update_key").string()}});
+        if (const int code = keygen.Wait(); code != 0) return code;
         ChildProcess packager;
         packager.Start(
             VESK_PACKAGER,
             {.args = {"chain", "--releases", (m_root / "releases/0001").string(),
                       (m_root / "releases/0002").string(), (m_root / "releases/0003").string(),
                       "--ids", "0001", "0002", "0003", "--out",
-                      (m_root / "served/updates").string(), "--base-url", url + "updates/"}});
+                      (m_root / "served/updates").string(), "--base-url", url + "updates/",
+                      "--sign", (m_root / "update_key").string()}});
         return packager.Wait();
     }
 
@@ -76,6 +82,8 @@ TEST_F(DemoUpdate, AnInstallationAt0001IsBroughtTo0003ThroughTheService) {
     m_install.AddTheme();
     m_install.AddClient();
     m_install.AddTransferLibrary();
+    // The installation accepts only what the publisher's key signed.
+    fs::copy_file(m_root / "update_key.pub", m_install.programFolder() / "update_key.pub");
     fs::create_directories(m_install.programFolder() / "tmp");
     m_install.AddFile("Config.ini",
                       "[Locale]\r\nLanguage=1\r\nCount=1\r\n[VeskVersionURL]\r\n"

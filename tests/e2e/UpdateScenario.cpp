@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "digest/FileDigest.h"
 #include "registry/HiveText.h"
 #include "text/Utf.h"
 
@@ -87,17 +88,21 @@ void UpdateScenario::AddPackage(const ScenarioPackage& package, const std::strin
                   std::to_string(package.size.value_or(static_cast<std::int64_t>(bytes.size())))) +
         Attribute("filecount", std::to_string(package.entries.size()));
     if (!package.withoutMd5) manifest += Attribute("md5", package.md5.value_or(Md5Hex(bytes)));
+    if (m_signedExpires)
+        manifest += Attribute("sha256", package.sha256.value_or(*digest::Sha256Hex(bytes)));
     manifest += "/>\n";
 }
 
 std::string UpdateScenario::BuildRelease(const std::vector<ScenarioPackage>& chain,
                                          const ScenarioPackage& latest,
                                          const std::string& updatesUrl) {
-    std::string manifest = "<?xml version=\"1.0\"?>\n<root>\n";
+    std::string manifest = "<?xml version=\"1.0\"?>\n<root" +
+                           (m_signedExpires ? Attribute("expires", *m_signedExpires) : "") + ">\n";
     AddPackage(latest, updatesUrl, manifest, "latestpackage");
     for (const ScenarioPackage& package : chain)
         AddPackage(package, updatesUrl, manifest, "updatepackage");
-    return manifest + "</root>\n";
+    m_manifest = manifest + "</root>\n";
+    return m_manifest;
 }
 
 void UpdateScenario::Publish(const std::vector<ScenarioPackage>& chain,

@@ -25,6 +25,8 @@ struct ScenarioPackage {
     std::optional<std::int64_t> size;
     std::optional<std::string> md5;
     bool withoutMd5 = false;
+    // What a signed manifest says; by default the real sha256 of the package.
+    std::optional<std::string> sha256;
 };
 
 struct ScenarioRun {
@@ -56,6 +58,11 @@ public:
     void PublishTo(const std::filesystem::path& folder, const std::string& baseUrl,
                    const std::vector<ScenarioPackage>& chain, const ScenarioPackage& latest);
     std::string PackageBytes(const std::string& name) const;
+    // Later releases are made as a publisher who signs makes them: every package with its
+    // sha256 and "root" with the expiry. The signature itself is the test's to serve.
+    void MakeSignedReleases(std::string expires) { m_signedExpires = std::move(expires); }
+    // The manifest's bytes as last published.
+    const std::string& manifest() const { return m_manifest; }
 
     // The service, registered for the installation's user and running; empty options for a
     // well-behaved one.
@@ -91,6 +98,8 @@ private:
     Installation m_install;
     TestHttpServer m_server;
     std::map<std::string, std::string> m_packages;
+    std::optional<std::string> m_signedExpires;
+    std::string m_manifest;
     std::string m_baseUrl;  // where the manifest and the packages are served
     std::filesystem::path m_serviceFolder;
     std::unique_ptr<ChildProcess> m_service;
