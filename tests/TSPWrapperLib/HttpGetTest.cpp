@@ -63,14 +63,17 @@ std::vector<int> InheritableNetworkSockets() {
 }
 
 TEST(HttpGetTest, ConnectionIsNotInheritedByProgramsStartedMeanwhile) {
-    vesk::test::TestHttpServer server;
-    server.Serve("/rest/version", {.body = "<VersionResp/>", .holdAt = 1});
     std::string body;
-    std::thread request([&] { body = HttpGet(server.WideUrl("/rest/version")); });
-    server.WaitUntilHeld();
-    const std::vector<int> inheritable = InheritableNetworkSockets();
-    server.Release();
-    request.join();
+    std::vector<int> inheritable;
+    {
+        vesk::test::TestHttpServer server;
+        server.Serve("/rest/version", {.body = "<VersionResp/>", .holdAt = 1});
+        std::thread request([&] { body = HttpGet(server.WideUrl("/rest/version")); });
+        server.WaitUntilHeld();
+        inheritable = InheritableNetworkSockets();
+        server.Release();
+        request.join();
+    }  // the server's threads have ended and closed their sockets before the last look
     EXPECT_EQ(body, "<VersionResp/>");
     EXPECT_TRUE(inheritable.empty()) << "first: " << inheritable.front();
     EXPECT_TRUE(InheritableNetworkSockets().empty());
