@@ -1,7 +1,7 @@
 #include "ManifestSignature.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <string_view>
 
 #include "VersionManifest.h"
 #include "fs/Files.h"
@@ -46,16 +46,20 @@ UpdateKey ReadUpdateKey(const std::wstring& programFolder) {
 }
 
 std::optional<std::int64_t> ParseExpiry(const std::string& text) {
-    int year, month, day, hour, minute, second;
-    char tail = 0;
-    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
-        text[13] != ':' || text[16] != ':' || text[19] != 'Z')
-        return std::nullopt;
-    for (const std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})
-        if (text[i] < '0' || text[i] > '9') return std::nullopt;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ%c", &year, &month, &day, &hour, &minute,
-                    &second, &tail) != 6)
-        return std::nullopt;
+    // "YYYY-MM-DDTHH:MM:SSZ": each "9" a digit, everything else itself.
+    constexpr std::string_view kForm = "9999-99-99T99:99:99Z";
+    if (text.size() != kForm.size()) return std::nullopt;
+    for (std::size_t i = 0; i < kForm.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (kForm[i] == '9' ? !digit : text[i] != kForm[i]) return std::nullopt;
+    }
+    const auto number = [&text](std::size_t at, std::size_t length) {
+        int value = 0;
+        for (std::size_t i = at; i < at + length; ++i) value = value * 10 + (text[i] - '0');
+        return value;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59)
         return std::nullopt;

@@ -33,6 +33,6 @@ bool PackageMatchesChecksum(const UpdatePackage& package, const std::wstring& lo
            });
 }
 
-const wchar_t* PackageChecksumName(const UpdatePackage& package) {
+std::wstring PackageChecksumName(const UpdatePackage& package) {
     return package.sha256.empty() ? L"md5" : L"sha256";
 }

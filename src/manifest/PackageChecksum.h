@@ -13,4 +13,4 @@
 bool PackageMatchesChecksum(const UpdatePackage& package, const std::wstring& localPath);
 
 // The digest PackageMatchesChecksum compares, for the log: "sha256" or "md5".
-const wchar_t* PackageChecksumName(const UpdatePackage& package);
+std::wstring PackageChecksumName(const UpdatePackage& package);

@@ -25,7 +25,7 @@ bool FetchPackage(IDownLoad& downloader, const UpdateState& state, const UpdateP
     }
     if (PackageMatchesChecksum(package, local)) return true;
     WriteUpdateLog(L"Package %s does not match its %s.", package.name,
-                   std::wstring(PackageChecksumName(package)));
+                   PackageChecksumName(package));
     vesk::fs::DeleteFile(local);
     return false;
 }

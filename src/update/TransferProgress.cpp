@@ -45,7 +45,7 @@ void CVeskUpdateDlg::OnTransferFinished() {
     // from the manifest is never unpacked.
     if (!PackageMatchesChecksum(done, state.LocalPathOf(done))) {
         WriteUpdateLog(L"Package %s does not match its %s,exit.", done.name,
-                       std::wstring(PackageChecksumName(done)));
+                       PackageChecksumName(done));
         fs::DeleteFile(state.LocalPathOf(done));
         PostMessage(WM_UPDATE_DOWNLOAD_FAILED, 0, 1);
         return;
