@@ -19,6 +19,10 @@ SDL_HitTestResult HitTest(SDL_Window* window, const SDL_Point* area, void* data)
 }  // namespace
 
 SdlBackend::SdlBackend() {
+    // A click that brings a window to the front also presses what it lands on, as users of the
+    // system's own windows expect. Without this the display drops a click that it hands over
+    // together with the window's focus, which a busy machine does often.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     m_started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (!m_started) return;
     m_wakeEvent = SDL_RegisterEvents(1);
@@ -65,8 +69,13 @@ SdlBackend::Shown* SdlBackend::Ensure(const TopLevelView& view) {
         }
         SDL_SetWindowHitTest(shown.window, HitTest, this);
     } else {
-        SDL_SetWindowPosition(shown.window, x, y);
-        SDL_SetWindowSize(shown.window, std::max(r.Width(), 1), std::max(r.Height(), 1));
+        // Only a real change goes to the display: setting a fixed-size window's size raises it
+        // there, and a window repainting behind its box would cover the box.
+        const gfx::Rect& was = shown.view.region;
+        if (x != shown.view.screen.left + was.left || y != shown.view.screen.top + was.top)
+            SDL_SetWindowPosition(shown.window, x, y);
+        if (r.Width() != was.Width() || r.Height() != was.Height())
+            SDL_SetWindowSize(shown.window, std::max(r.Width(), 1), std::max(r.Height(), 1));
         if (view.title != shown.view.title)
             SDL_SetWindowTitle(shown.window, text::WideToUtf8(view.title).c_str());
     }
