@@ -18,6 +18,7 @@ public:
     ServiceProcess& operator=(const ServiceProcess&) = delete;
 
     bool ready() const { return m_ready; }
+    pid_t pid() const { return m_child.pid(); }
     // Below the harness's local application data, where the library writes the disk
     // token file the service names.
     const std::filesystem::path& dataDir() const { return m_dataDir; }

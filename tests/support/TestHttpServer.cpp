@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -167,6 +169,7 @@ void TestHttpServer::AcceptLoop() {
     for (;;) {
         const int client = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0) return;  // shut down
+        JoinFinishedWorkers();
         std::lock_guard lock(m_mutex);
         if (m_stopping) {
             close(client);
@@ -174,6 +177,23 @@ void TestHttpServer::AcceptLoop() {
         }
         m_workers.emplace_back([this, client] { Handle(client); });
     }
+}
+
+void TestHttpServer::JoinFinishedWorkers() {
+    std::vector<std::thread> ended;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const std::thread::id id : m_finished) {
+            const auto it = std::find_if(m_workers.begin(), m_workers.end(),
+                                         [id](const std::thread& t) { return t.get_id() == id; });
+            if (it == m_workers.end()) continue;
+            ended.push_back(std::move(*it));
+            m_workers.erase(it);
+        }
+        m_finished.clear();
+    }
+    // Each has only its return left to run.
+    for (auto& worker : ended) worker.join();
 }
 
 TestResponse TestHttpServer::ResponseFor(const TestRequest& request) {
@@ -218,6 +238,11 @@ void TestHttpServer::WaitForRelease() {
 }
 
 void TestHttpServer::Handle(int client) {
+    // sendfile has no MSG_NOSIGNAL: a client gone mid-body must not end the test process.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
     if (const auto request = ReadRequest(client)) {
         const TestResponse r = ResponseFor(*request);
         uint64_t size = r.body.size();
@@ -240,6 +265,8 @@ void TestHttpServer::Handle(int client) {
     while (recv(client, sink, sizeof sink, 0) > 0) {
     }
     close(client);
+    std::lock_guard lock(m_mutex);
+    m_finished.push_back(std::this_thread::get_id());
 }
 
 }  // namespace vesk::test

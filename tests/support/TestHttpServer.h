@@ -69,6 +69,8 @@ public:
 
 private:
     void AcceptLoop();
+    // Joins the workers that have answered, so a long-running server keeps no ended threads.
+    void JoinFinishedWorkers();
     void Handle(int client);
     TestResponse ResponseFor(const TestRequest& request);
     void WaitForRelease();
@@ -85,6 +87,7 @@ private:
     std::map<std::string, int> m_counts;
     std::vector<TestRequest> m_requests;
     std::vector<std::thread> m_workers;
+    std::vector<std::thread::id> m_finished;
     std::thread m_acceptor;
 };
 

@@ -1,5 +1,6 @@
 #include "TokenStore.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -20,7 +21,13 @@ TokenStore::TokenStore(std::filesystem::path tokenFile) : m_tokenFile(std::move(
 IssuedToken TokenStore::Issue() {
     IssuedToken token{RandomHex(32), RandomHex(32), m_tokenFile.string(), false};
     std::lock_guard lock(m_mutex);
-    m_tokens[token.netToken] = token;
+    m_tokens[token.netToken] = {token, ++m_uses};
+    // A client that asks again and again must not make the service grow without end.
+    if (m_tokens.size() > kMaxTokens) {
+        m_tokens.erase(std::min_element(
+            m_tokens.begin(), m_tokens.end(),
+            [](const auto& a, const auto& b) { return a.second.lastUse < b.second.lastUse; }));
+    }
     return token;
 }
 
@@ -28,18 +35,22 @@ std::optional<IssuedToken> TokenStore::Validate(const std::string& netToken) {
     std::lock_guard lock(m_mutex);
     const auto it = m_tokens.find(netToken);
     if (it == m_tokens.end()) return std::nullopt;
-    std::ifstream in(it->second.filePath, std::ios::binary);
+    IssuedToken& token = it->second.token;
+    it->second.lastUse = ++m_uses;
+    std::ifstream in(token.filePath, std::ios::binary);
     const std::string onDisk((std::istreambuf_iterator<char>(in)),
                              std::istreambuf_iterator<char>());
-    it->second.validated = in.is_open() && onDisk == it->second.diskToken;
-    return it->second;
+    token.validated = in.is_open() && onDisk == token.diskToken;
+    return token;
 }
 
 bool TokenStore::Accepts(const std::string& netToken) {
     if (netToken.empty()) return true;
     std::lock_guard lock(m_mutex);
     const auto it = m_tokens.find(netToken);
-    return it != m_tokens.end() && it->second.validated;
+    if (it == m_tokens.end() || !it->second.token.validated) return false;
+    it->second.lastUse = ++m_uses;
+    return true;
 }
 
 }  // namespace vesk::tsp_service

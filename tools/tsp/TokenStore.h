@@ -1,8 +1,10 @@
 #pragma once
 // The stand-in service's tokens: it issues a disk token and a network token, and validates
-// a network token once its disk token has been written to the token file. Safe from any
-// thread.
+// a network token once its disk token has been written to the token file. It remembers the
+// tokens used most recently, up to kMaxTokens; an older one counts as never issued, so its
+// holder asks for a new one. Safe from any thread.
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -20,6 +22,8 @@ struct IssuedToken {
 
 class TokenStore {
 public:
+    static constexpr std::size_t kMaxTokens = 1024;
+
     explicit TokenStore(std::filesystem::path tokenFile);
     IssuedToken Issue();
     // The token, validated when the token file holds exactly its disk token; nullopt when
@@ -29,9 +33,15 @@ public:
     bool Accepts(const std::string& netToken);
 
 private:
+    struct Entry {
+        IssuedToken token;
+        std::uint64_t lastUse = 0;
+    };
+
     std::mutex m_mutex;
     std::filesystem::path m_tokenFile;
-    std::map<std::string, IssuedToken> m_tokens;
+    std::map<std::string, Entry> m_tokens;
+    std::uint64_t m_uses = 0;
 };
 
 std::string RandomHex(std::size_t digits);
