@@ -1,11 +1,16 @@
 #include "fs/ReplacementFile.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <charconv>
+#include <optional>
+#include <string_view>
 #include <utility>
 
 #include "fs/Paths.h"
@@ -42,6 +47,66 @@ std::string PassingName(const std::string& target) {
     // Kept short so a long target name still leaves room for it.
     return ".~" + target.substr(0, 16) + "." + std::to_string(getpid()) + "." +
            std::to_string(counter.fetch_add(1)) + ".part";
+}
+
+constexpr std::string_view kPassingStart = ".~";
+constexpr std::string_view kPassingEnd = ".part";
+constexpr std::size_t kPassingTargetPart = 16;
+// Deeper than any installation; a loop of bind mounts cannot keep the walk going for ever.
+constexpr int kMaxWalkDepth = 64;
+
+bool IsDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The writer's process id when name is a passing name as PassingName makes them.
+std::optional<pid_t> PassingWriter(std::string_view name) {
+    if (!name.starts_with(kPassingStart) || !name.ends_with(kPassingEnd)) return std::nullopt;
+    name.remove_prefix(kPassingStart.size());
+    name.remove_suffix(kPassingEnd.size());
+    const std::size_t counterDot = name.rfind('.');
+    if (counterDot == std::string_view::npos || !IsDigits(name.substr(counterDot + 1)))
+        return std::nullopt;
+    name = name.substr(0, counterDot);
+    const std::size_t pidDot = name.rfind('.');
+    if (pidDot == std::string_view::npos || pidDot == 0 || pidDot > kPassingTargetPart)
+        return std::nullopt;
+    const std::string_view digits = name.substr(pidDot + 1);
+    pid_t pid = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), pid);
+    if (!IsDigits(digits) || error != std::errc() || end != digits.data() + digits.size() ||
+        pid <= 0)
+        return std::nullopt;
+    return pid;
+}
+
+bool IsRunning(pid_t pid) {
+    return pid == getpid() || kill(pid, 0) == 0 || errno == EPERM;
+}
+
+// Takes over folder (a descriptor), and closes it.
+void RemoveAbandonedIn(int folder, int depth) {
+    DIR* listing = fdopendir(folder);
+    if (!listing) {
+        close(folder);
+        return;
+    }
+    while (const dirent* entry = readdir(listing)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat info {};
+        if (fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (S_ISDIR(info.st_mode)) {
+            if (depth >= kMaxWalkDepth) continue;
+            const int child =
+                openat(folder, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (child >= 0) RemoveAbandonedIn(child, depth + 1);
+        } else if (S_ISREG(info.st_mode)) {
+            const auto writer = PassingWriter(name);
+            if (writer && !IsRunning(*writer)) unlinkat(folder, entry->d_name, 0);
+        }
+    }
+    closedir(listing);
 }
 
 timespec ToTimespec(ReplacementFile::TimePoint time) {
@@ -84,7 +149,7 @@ ReplacementFile::Result ReplacementFile::Create(const ConfinedFolder& folder,
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd < 0) {
             if (errno == EEXIST) continue;
-            return Result::Failed;
+            return Result::Unwritable;
         }
         // An owner not kept is no reason to fail, permissions not kept are: the file could
         // be open to more users. fchown goes first as it clears the set-id bits.
@@ -93,7 +158,7 @@ ReplacementFile::Result ReplacementFile::Create(const ConfinedFolder& folder,
             if (fchmod(fd, existing.st_mode & 07777) != 0) {
                 close(fd);
                 unlinkat(folder.Descriptor(), passing.c_str(), 0);
-                return Result::Failed;
+                return Result::Unwritable;
             }
         }
         out.m_folder = folder.Descriptor();
@@ -141,6 +206,15 @@ bool ReplacementFile::Commit(bool readOnly, TimePoint accessed, TimePoint modifi
     // The new content is in place either way; a failed folder sync cannot take that back.
     if (durable) fsync(m_folder);
     return true;
+}
+
+void ReplacementFile::RemoveAbandoned(std::wstring_view folder) {
+    try {
+        const int fd = open(NativePath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) RemoveAbandonedIn(fd, 0);
+    } catch (...) {
+        // What was left stays for a later walk.
+    }
 }
 
 void ReplacementFile::Abandon() {

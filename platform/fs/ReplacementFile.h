@@ -17,7 +17,10 @@ namespace vesk::fs {
 
 class ReplacementFile {
 public:
-    enum class Result { Ok, ReadOnly, Failed };
+    // ReadOnly: the target may not be replaced. Failed: the name or what stands in its place
+    // can never be written (too long, a folder). Unwritable: the folder would not take a new
+    // file (no write access, a read-only or full file system), which may pass.
+    enum class Result { Ok, ReadOnly, Failed, Unwritable };
     // Durable syncs the new file before the rename and the folder after it.
     enum class Durability { Lazy, Durable };
     using TimePoint = std::chrono::system_clock::time_point;
@@ -42,6 +45,11 @@ public:
                 Durability durability = Durability::Lazy);
     // Removes what was written; the target stays as it was.
     void Abandon();
+
+    // Removes the new files that writers now gone left behind under their passing names (a
+    // writer killed before it could commit or abandon) in folder and every folder below it,
+    // never through a link. What writers still running are writing stays.
+    static void RemoveAbandoned(std::wstring_view folder);
 
 private:
     int m_folder = -1;

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "ExtractionShares.h"
+#include "ZipHandle.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ std::vector<ExtractionEntry> DescribeAll(ZipHandle* zip, int count, Failures& fa
     for (int i = 0; i < count; ++i) {
         const ZipResult code = GetZipEntry(zip, i, &entry);
         if (code != kZipSuccess) {
-            failures.push_back({i, L"", code});
+            failures.push_back({i, L"", code, IsCurableZipFailure(code)});
             continue;
         }
         described.push_back({i, std::move(entry.name),
@@ -50,7 +51,9 @@ void ExtractShare(ZipHandle* zip, const std::vector<ExtractionEntry>& entries, c
         ZipResult code = GetZipEntry(zip, i, &entry);
         if (code != kZipSuccess) entry.name.clear();
         if (code == kZipSuccess) code = UnzipEntryToFile(zip, i, entry.name.c_str());
-        if (code != kZipSuccess) failures.push_back({i, entry.name, code});
+        if (code == kZipSuccess) continue;
+        const bool unwritable = code == kZipCannotOpenFile && zip->targetUnwritable;
+        failures.push_back({i, entry.name, code, unwritable || IsCurableZipFailure(code)});
     }
 }
 

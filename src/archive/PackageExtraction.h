@@ -16,6 +16,9 @@ struct PackageExtractionResult {
         int index;
         std::wstring name;  // empty when the entry could not even be described
         ZipResult code;
+        // A later run may succeed where this one failed: the code says so, or the file
+        // system would not take the target (0x200 from a full or read-only disk).
+        bool curable = false;
     };
 
     bool opened = false;
@@ -40,7 +43,8 @@ PackageExtractionResult ExtractUpdatePackage(const std::wstring& packagePath,
 // (0x800), a write failed or the disk was full (0x400), the data was damaged (0x700,
 // 0x5000000), memory ran out (0x300), and any code the reader does not give for a refusal
 // of its own. False for those refusals, which no retry can change: a target that cannot be
-// created (0x200: read-only, no permission, a name leading outside the base or too long),
+// created (0x200: a read-only target, a name leading outside the base or too long),
 // faulty arguments (0x10000), a password needed (0x1000); and for success.
-// A target that cannot be created because the disk is full also reports 0x200.
+// A target that the file system would not take (a full or read-only disk, a folder without
+// write access) also reports 0x200; the failures of ExtractUpdatePackage mark it curable.
 bool IsCurableZipFailure(ZipResult code);

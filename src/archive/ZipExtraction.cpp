@@ -66,13 +66,13 @@ ZipResult ExtractFolder(const ZipHandle& zip, const Target& target) {
                                                                                : kZipSuccess;
 }
 
-bool OpenTargetFolder(const ZipHandle& zip, const Target& target, ConfinedFolder& folder) {
+ConfinedFolder::Result OpenTargetFolder(const ZipHandle& zip, const Target& target,
+                                        ConfinedFolder& folder) {
     if (target.kind == TargetKind::Absolute) {
         vesk::fs::CreateFolderTree(target.folder);
-        return ConfinedFolder::Open(target.folder, L"", false, folder) ==
-               ConfinedFolder::Result::Ok;
+        return ConfinedFolder::Open(target.folder, L"", false, folder);
     }
-    return OpenBelowBase(zip, target.folder, folder) == ConfinedFolder::Result::Ok;
+    return OpenBelowBase(zip, target.folder, folder);
 }
 
 ZipResult OpenEntryStream(ZipHandle& zip) {
@@ -112,9 +112,15 @@ ZipResult CopyEntryStream(ZipHandle& zip, ReplacementFile& file) {
 ZipResult ExtractFile(ZipHandle& zip, const Target& target) {
     ConfinedFolder folder;
     ReplacementFile file;
-    if (!OpenTargetFolder(zip, target, folder) ||
-        ReplacementFile::Create(folder, target.file, zip.describedData.unixExecutable, file) !=
-            ReplacementFile::Result::Ok) {
+    const ConfinedFolder::Result reached = OpenTargetFolder(zip, target, folder);
+    if (reached != ConfinedFolder::Result::Ok) {
+        zip.targetUnwritable = reached == ConfinedFolder::Result::Failed;
+        return kZipCannotOpenFile;
+    }
+    const ReplacementFile::Result created =
+        ReplacementFile::Create(folder, target.file, zip.describedData.unixExecutable, file);
+    if (created != ReplacementFile::Result::Ok) {
+        zip.targetUnwritable = created == ReplacementFile::Result::Unwritable;
         return kZipCannotOpenFile;
     }
     if (const ZipResult opened = OpenEntryStream(zip); opened != kZipSuccess) return opened;
@@ -131,6 +137,7 @@ ZipResult ExtractFile(ZipHandle& zip, const Target& target) {
 }
 
 ZipResult ExtractEntry(ZipHandle& zip, int index, const wchar_t* name) {
+    zip.targetUnwritable = false;
     if (const ZipResult described = DescribeZipEntry(zip, index); described != kZipSuccess) {
         return described;
     }

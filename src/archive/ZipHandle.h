@@ -53,6 +53,10 @@ struct ZipHandle {
     ZipEntryData describedData;
     bool streamOpen = false;
     std::unique_ptr<char[]> buffer;
+    // Set when the last extraction gave 0x200 because the file system would not take the
+    // target (no write access, a read-only or full disk) rather than by a rule of the reader's
+    // own; a later try may then succeed.
+    bool targetUnwritable = false;
 };
 
 // Keeps result as the process-wide last result and returns it.

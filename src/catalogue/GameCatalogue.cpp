@@ -9,6 +9,7 @@
 
 #include "AppFiles.h"
 #include "UpdateLog.h"
+#include "fs/Files.h"
 #include "fs/WholeFile.h"
 #include "profile/ProfileFile.h"
 #include "xml/BoundedParse.h"
@@ -16,6 +17,9 @@
 namespace {
 
 constexpr wchar_t kCatalogueFilePrefix[] = L"gameinfo.xml_";
+// Where a file's copy waits for its merge: the package folder, with the file's name.
+constexpr wchar_t kKeptFolder[] = L"tmp/";
+constexpr wchar_t kKeptSuffix[] = L".user";
 constexpr wchar_t kLocaleSection[] = L"Locale";
 constexpr wchar_t kLocaleCountKey[] = L"Count";
 constexpr char kGameElement[] = "game";
@@ -36,15 +40,22 @@ struct LoadedCatalogue {
     bool byteOrderMark = false;
 };
 
-// The whole document, or false when the file is absent, unreadable, malformed or has no root.
-bool LoadCatalogue(const std::wstring& path, LoadedCatalogue& out) {
-    std::string bytes;
-    if (vesk::fs::ReadWholeFile(path, bytes, kMaxCatalogueBytes) != vesk::fs::WholeFileRead::Ok)
-        return false;
+// The whole document, or false when the bytes are malformed or have no root.
+bool ParseCatalogue(const std::string& bytes, LoadedCatalogue& out) {
     out.byteOrderMark = std::string_view(bytes).starts_with(kUtf8Bom);
     return vesk::xml::ParseBounded(out.document, bytes, kMaxCatalogueDepth) ==
                vesk::xml::ParseResult::Parsed &&
            out.document.RootElement() != nullptr;
+}
+
+bool ReadCatalogueBytes(const std::wstring& path, std::string& bytes) {
+    return vesk::fs::ReadWholeFile(path, bytes, kMaxCatalogueBytes) == vesk::fs::WholeFileRead::Ok;
+}
+
+// The whole document, or false when the file is absent, unreadable, malformed or has no root.
+bool LoadCatalogue(const std::wstring& path, LoadedCatalogue& out) {
+    std::string bytes;
+    return ReadCatalogueBytes(path, bytes) && ParseCatalogue(bytes, out);
 }
 
 // Ids are whole decimal integers; a game without one cannot be matched and is passed over.
@@ -95,20 +106,46 @@ std::string Serialise(const LoadedCatalogue& catalogue) {
     return bytes;
 }
 
+SavedCatalogue SavedFrom(const LoadedCatalogue& loaded, const std::wstring& path) {
+    SavedCatalogue saved;
+    saved.path = path;
+    for (const TiXmlElement* game = loaded.document.RootElement()->FirstChildElement(kGameElement);
+         game; game = game->NextSiblingElement(kGameElement)) {
+        if (const auto id = GameId(*game)) saved.games.try_emplace(*id, StateOf(*game));
+    }
+    return saved;
+}
+
+// The state from the copy an earlier install left unmerged, when there is one; else from the
+// file, copied for as long as this install runs.
+std::optional<SavedCatalogue> ReadAndKeep(const std::wstring& path, const std::wstring& kept) {
+    try {
+        if (LoadedCatalogue earlier; LoadCatalogue(kept, earlier)) {
+            SavedCatalogue saved = SavedFrom(earlier, path);
+            saved.keptPath = kept;
+            return saved;
+        }
+        std::string bytes;
+        LoadedCatalogue loaded;
+        if (!ReadCatalogueBytes(path, bytes) || !ParseCatalogue(bytes, loaded)) return std::nullopt;
+        SavedCatalogue saved = SavedFrom(loaded, path);
+        if (vesk::fs::WriteWholeFile(kept, bytes, false,
+                                     vesk::fs::ReplacementFile::Durability::Durable)) {
+            saved.keptPath = kept;
+        }
+        return saved;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
 }  // namespace
 
 std::optional<SavedCatalogue> ReadGameCatalogue(const std::wstring& path) {
     try {
         LoadedCatalogue loaded;
         if (!LoadCatalogue(path, loaded)) return std::nullopt;
-        SavedCatalogue saved;
-        saved.path = path;
-        for (const TiXmlElement* game =
-                 loaded.document.RootElement()->FirstChildElement(kGameElement);
-             game; game = game->NextSiblingElement(kGameElement)) {
-            if (const auto id = GameId(*game)) saved.games.try_emplace(*id, StateOf(*game));
-        }
-        return saved;
+        return SavedFrom(loaded, path);
     } catch (...) {
         return std::nullopt;
     }
@@ -121,8 +158,9 @@ std::vector<SavedCatalogue> ReadGameCatalogues(const std::wstring& programFolder
                                                           kLocaleSection, kLocaleCountKey, 0),
                                    kMaxCatalogueFiles);
         for (int n = 0; n < count; ++n) {
-            if (auto saved =
-                    ReadGameCatalogue(programFolder + kCatalogueFilePrefix + std::to_wstring(n)))
+            const std::wstring name = kCatalogueFilePrefix + std::to_wstring(n);
+            if (auto saved = ReadAndKeep(programFolder + name,
+                                         programFolder + kKeptFolder + name + kKeptSuffix))
                 catalogues.push_back(std::move(*saved));
         }
     } catch (...) {
@@ -142,8 +180,11 @@ bool MergeGameCatalogue(const SavedCatalogue& saved) {
             const auto old = saved.games.find(*id);
             if (old != saved.games.end()) ApplyState(*game, old->second);
         }
-        return vesk::fs::WriteWholeFile(saved.path, Serialise(loaded), false,
-                                        vesk::fs::ReplacementFile::Durability::Durable);
+        if (!vesk::fs::WriteWholeFile(saved.path, Serialise(loaded), false,
+                                      vesk::fs::ReplacementFile::Durability::Durable))
+            return false;
+        if (!saved.keptPath.empty()) vesk::fs::DeleteFile(saved.keptPath);
+        return true;
     } catch (...) {
         return false;
     }

@@ -39,17 +39,23 @@ struct SavedCatalogue {
     std::wstring path;
     // Of several games with one id, the first in the file.
     std::unordered_map<int, GameState> games;
+    // A copy of the file on disk until its state is merged back; empty when none was made.
+    std::wstring keptPath;
 };
 
 // Reads program folder + "gameinfo.xml_" + n for n = 0 .. Count-1, where Count is the integer
 // "Locale"/"Count" of programFolder + "Config.ini" (default 0): one entry per file that could
-// be read.
+// be read. Each file is also copied to the package folder ("tmp/", which must exist) until
+// its merge succeeds, so an install that ends half-way (killed, its merge failed) loses no
+// state: the next read takes the state from that copy instead of the file the package may
+// have replaced.
 std::vector<SavedCatalogue> ReadGameCatalogues(const std::wstring& programFolder);
 // Nothing when the file is absent, unreadable or not a whole XML document with a root element.
 std::optional<SavedCatalogue> ReadGameCatalogue(const std::wstring& path);
 
 // Loads the file at saved.path again and copies the saved user state into the games of the
-// same id, then puts the result in the file's place whole; false when nothing was written (file
-// gone, unreadable or malformed: it is left as it is).
+// same id, then puts the result in the file's place whole and removes the kept copy; false
+// when nothing was written (file gone, unreadable or malformed: it is left as it is, and the
+// copy kept for a later merge).
 bool MergeGameCatalogue(const SavedCatalogue& saved);
 void MergeGameCatalogues(const std::vector<SavedCatalogue>& saved);

@@ -13,6 +13,7 @@
 #include "WorkerThreads.h"
 #include "ZipArchive.h"
 #include "fs/Files.h"
+#include "fs/ReplacementFile.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ bool CheckExtraction(const std::wstring& package, const PackageExtractionResult&
     }
     bool complete = true;
     for (const PackageExtractionResult::EntryFailure& failure : result.failures) {
-        const bool curable = IsCurableZipFailure(failure.code);
+        const bool curable = failure.curable;
         WriteUpdateLog(curable
                            ? L"Package %s: entry %s not unpacked (%s, 0x%X), update not recorded."
                            : L"Package %s: entry %s refused (%s, 0x%X).",
@@ -66,6 +67,8 @@ void InstallThread(const std::shared_ptr<UpdateState>& state) {
         window.Post(WM_UPDATE_FINISH, 0, 0);
         return;
     }
+    // What an install that was killed half-way left under passing names goes first.
+    vesk::fs::ReplacementFile::RemoveAbandoned(state->programFolder);
     for (const std::wstring& package : TheUpdateSettings().downloadedPackages) {
         if (package.empty()) break;
         // Later packages build on this one: stop, and let the next run repair it.

@@ -163,6 +163,12 @@ std::vector<std::string> UpdateScenario::ServiceRequests() const {
     return methods;
 }
 
+void UpdateScenario::KillService() {
+    if (!m_service) return;
+    m_service->Kill();
+    m_service->Wait();
+}
+
 std::vector<std::string> ScenarioRun::Flow() const {
     std::vector<std::string> lines = log;
     if (!lines.empty() && lines.front().starts_with("Start-up done")) lines.erase(lines.begin());
@@ -187,6 +193,12 @@ ScenarioRun UpdateScenario::Finish(ChildProcess& updater) {
     run.exitCode = updater.Wait();
     run.errors = updater.Error();
     return Finished(std::move(run));
+}
+
+ScenarioRun UpdateScenario::FinishStoppingServices(ChildProcess& updater) {
+    updater.Wait();
+    KillProgramsUnder(m_serviceFolder.string());
+    return Finish(updater);
 }
 
 ScenarioRun UpdateScenario::Finished(ScenarioRun run) {

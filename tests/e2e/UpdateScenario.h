@@ -69,6 +69,8 @@ public:
     bool StartService(std::vector<std::string> options = {});
     // Each request method the service saw, in order.
     std::vector<std::string> ServiceRequests() const;
+    // Kills the service StartService started, as a crash would end it.
+    void KillService();
 
     // Runs the updater to its end, and waits for what it started (the client) to end too.
     ScenarioRun Run(std::vector<std::string> args = {});
@@ -76,6 +78,9 @@ public:
     // running (null when it cannot start), Finish waits for its end as Run does.
     std::unique_ptr<ChildProcess> Start(std::vector<std::string> args = {});
     ScenarioRun Finish(ChildProcess& updater);
+    // Finish for a run in which the library may have launched the service itself: the updater
+    // waited for, then every service running from the registered folder ended.
+    ScenarioRun FinishStoppingServices(ChildProcess& updater);
     std::filesystem::path serviceFolder() const { return m_serviceFolder; }
     // A child of the test's own that must not be waited for after a run.
     void KeepChild(pid_t pid) { m_keep.push_back(pid); }

@@ -219,3 +219,46 @@ TEST(ReplacementFile, FileTheCallerMayNotWriteIsReadOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+// A process id that no process has any more: a child that has ended and been reaped.
+pid_t EndedProcess() {
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+}  // namespace
+
+TEST(ReplacementFile, WhatWritersNowGoneLeftIsRemovedAndNothingElse) {
+    TempDir dir;
+    TempDir outside;
+    const std::string gone = std::to_string(EndedProcess());
+    const std::string running = std::to_string(getppid());
+    const std::vector<std::string> left = {".~client.pak." + gone + ".3.part",
+                                           "data/deeper/.~a.txt." + gone + ".0.part"};
+    const std::vector<std::string> kept = {
+        ".~client.pak." + running + ".0.part",  // its writer still runs
+        ".~client.pak." + std::to_string(getpid()) + ".1.part",
+        ".~client.pak." + gone + ".part",  // not a passing name
+        "client.pak." + gone + ".0.part",
+        ".~client.pak.x" + gone + ".0.part",
+        "tmp/patch.zip.part0",
+        "client.pak",
+    };
+    for (const std::string& name : left) WriteFileBytes(dir / name, "part");
+    for (const std::string& name : kept) WriteFileBytes(dir / name, "keep");
+    stdfs::create_directory(dir / (".~folder." + gone + ".0.part"));
+    const std::string behindLink = ".~o." + gone + ".0.part";
+    WriteFileBytes(outside / behindLink, "outside");
+    stdfs::create_directory_symlink(outside.path(), dir / "link");
+
+    ReplacementFile::RemoveAbandoned(dir.wide());
+
+    for (const std::string& name : left) EXPECT_FALSE(stdfs::exists(dir / name)) << name;
+    for (const std::string& name : kept) EXPECT_EQ(ReadFileBytes(dir / name), "keep") << name;
+    EXPECT_TRUE(stdfs::is_directory(dir / (".~folder." + gone + ".0.part")));
+    EXPECT_EQ(ReadFileBytes(outside / behindLink), "outside");
+}

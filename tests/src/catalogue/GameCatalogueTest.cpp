@@ -228,4 +228,30 @@ TEST_F(GameCatalogueTest, EveryFileIsMergedAndEachFailureLoggedOnce) {
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
 }
 
+TEST_F(GameCatalogueTest, AnInstallThatEndsBeforeItsMergeLosesNoState) {
+    std::filesystem::create_directory(m_dir / "tmp");
+    const std::filesystem::path kept = m_dir / "tmp/gameinfo.xml_0.user";
+    SetCount("Count=1");
+    WriteFileBytes(Native(0), kUserFile);
+    // The install is killed once the package has replaced the file; then one whose merge
+    // finds the file gone; then one that runs to its end.
+    ASSERT_EQ(ReadGameCatalogues(m_dir.wide()).size(), 1u);
+    EXPECT_EQ(ReadFileBytes(kept), kUserFile);
+    WriteFileBytes(Native(0), kPackagedFile);
+    auto saved = ReadGameCatalogues(m_dir.wide());
+    std::filesystem::remove(Native(0));
+    MergeGameCatalogues(saved);
+    EXPECT_EQ(ReadFileBytes(kept), kUserFile);
+    WriteFileBytes(Native(0), kPackagedFile);
+    saved = ReadGameCatalogues(m_dir.wide());
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].path, File(0));
+    MergeGameCatalogues(saved);
+    TiXmlDocument merged;
+    ASSERT_TRUE(merged.LoadFile(Native(0).c_str()));
+    EXPECT_EQ(Value(merged, "7", nullptr, "download"), "2");
+    EXPECT_EQ(Value(merged, "7", nullptr, "name"), "New");
+    EXPECT_FALSE(std::filesystem::exists(kept));
+}
+
 }  // namespace
