@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "HttpGet.h"
+#include "KeptForTheProcess.h"
 #include "RunProgram.h"
 #include "ServiceRegistration.h"
 #include "fs/Files.h"
@@ -60,8 +61,7 @@ std::optional<std::wstring> InstallerFolder() {
 }
 
 ServiceInstaller& ServiceInstaller::Instance() {
-    // Lives until the process ends, so a host thread still running at exit can use it.
-    static ServiceInstaller* const installer = new ServiceInstaller;
+    static ServiceInstaller* const installer = KeptForTheProcess(new ServiceInstaller);
     return *installer;
 }
 

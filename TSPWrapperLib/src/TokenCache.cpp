@@ -1,6 +1,7 @@
 #include "TokenCache.h"
 
 #include "DiskTokenFile.h"
+#include "KeptForTheProcess.h"
 #include "LibLog.h"
 #include "NetToken.h"
 #include "ServiceRequests.h"
@@ -13,8 +14,7 @@ constexpr const wchar_t* kRefusedTokenPath = L"Disk token path refused: ";
 }  // namespace
 
 TokenCache& TokenCache::Instance() {
-    // Lives until the process ends, so a host thread still running at exit can use it.
-    static TokenCache* const cache = new TokenCache;
+    static TokenCache* const cache = KeptForTheProcess(new TokenCache);
     return *cache;
 }
 

@@ -4,3 +4,7 @@
 #include <functional>
 
 bool StartDetachedThread(std::function<void()> body);
+
+// Blocks until every thread started above has ended and let go of what it held. The program
+// never waits for them; a test does, so that nothing it started still runs as it ends.
+void WaitForDetachedThreads();

@@ -18,6 +18,7 @@
 #include "UpdateLog.h"
 #include "UpdateSettings.h"
 #include "VeskUpdateDlg.h"
+#include "WorkerThreads.h"
 #include "fs/Paths.h"
 #include "net/InternetConnection.h"
 #include "registry/HiveText.h"
@@ -57,6 +58,8 @@ protected:
     }
     ~UpdateWindowTest() override {
         m_server.Release();
+        // The window's workers may still be on their way out, inside the library.
+        WaitForDetachedThreads();
         CloseUpdateLog();
         ReleaseTransferLibrary();
         net::SetInternetConnectedForTesting(std::nullopt);
