@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <random>
@@ -115,12 +116,19 @@ TEST(TransferServiceTest, KeyValuesAreKeptAndShutdownEndsTheService) {
     EXPECT_EQ(service.Wait(), 0);
 }
 
+// The second one says so in its ready file too, so that nobody waits there for ever.
 TEST(TransferServiceTest, SecondServiceDoesNotShareThePort) {
     ServiceProcess first;
     ASSERT_TRUE(first.ready());
-    ServiceProcess second;
+    const TempDir folder;
+    const std::filesystem::path readyFile = folder.path() / "ready";
+    ServiceProcess second({"--ready-file", readyFile.string()});
     EXPECT_FALSE(second.ready());
     EXPECT_EQ(second.Wait(), 1);
+    std::ifstream ready(readyFile);
+    std::string word;
+    ready >> word;
+    EXPECT_EQ(word, "failed");
 }
 
 // Silent since the request: no reply once the stall limit (shortened here) has passed.

@@ -15,6 +15,23 @@
 #include "ServiceServer.h"
 #include "clock/Clock.h"
 
+namespace {
+
+// "WORD PID PPID" appended to the ready file, when there is one: with our id and our
+// parent's, so a test can wait for us, or for the installer that started us, to end. One
+// write, so lines of services started together never mix.
+void AnnounceTo(const std::filesystem::path& readyFile, const char* word) {
+    if (readyFile.empty()) return;
+    const std::string line =
+        std::string(word) + " " + std::to_string(getpid()) + " " + std::to_string(getppid()) + "\n";
+    const int fd = open(readyFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    static_cast<void>(write(fd, line.data(), line.size()));
+    close(fd);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace vesk::tsp_service;
     vesk::clock::InstallClockFromEnvironment();
@@ -33,22 +50,13 @@ int main(int argc, char** argv) {
     ServiceServer server(*options);
     if (!server.Bind()) {
         std::fprintf(stderr, "TSP: cannot listen on %s:%d\n", kServiceHost, kServicePort);
+        // Whoever waits for our word learns that none will come.
+        AnnounceTo(options->readyFile, "failed");
         return 1;
     }
     std::printf("listening on %s:%d\n", kServiceHost, kServicePort);
     std::fflush(stdout);
-    if (!options->readyFile.empty()) {
-        // With our id and our parent's, so a test can wait for us, or for the installer
-        // that started us, to end. One write, so lines of services started together never mix.
-        const std::string ready =
-            "listening " + std::to_string(getpid()) + " " + std::to_string(getppid()) + "\n";
-        const int fd =
-            open(options->readyFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            static_cast<void>(write(fd, ready.data(), ready.size()));
-            close(fd);
-        }
-    }
+    AnnounceTo(options->readyFile, "listening");
     server.Run();
     return 0;
 }
