@@ -40,18 +40,21 @@ bool MayWrite(int folder, const std::string& target, mode_t mode) {
     return geteuid() == 0 || faccessat(folder, target.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
+// A new file's passing name: ".~" + the target's first characters (kept short so a long
+// target name still leaves room) + "." + the writer's id + "." + a counter + ".part".
+constexpr std::string_view kPassingStart = ".~";
+constexpr std::string_view kPassingEnd = ".part";
+constexpr std::size_t kPassingTargetPart = 16;
+
 // Unique within the process by the counter, across processes by the id; a leftover of an
 // earlier run with the same id is stepped over.
 std::string PassingName(const std::string& target) {
     static std::atomic<unsigned> counter{0};
-    // Kept short so a long target name still leaves room for it.
-    return ".~" + target.substr(0, 16) + "." + std::to_string(getpid()) + "." +
-           std::to_string(counter.fetch_add(1)) + ".part";
+    return std::string(kPassingStart) + target.substr(0, kPassingTargetPart) + "." +
+           std::to_string(getpid()) + "." + std::to_string(counter.fetch_add(1)) +
+           std::string(kPassingEnd);
 }
 
-constexpr std::string_view kPassingStart = ".~";
-constexpr std::string_view kPassingEnd = ".part";
-constexpr std::size_t kPassingTargetPart = 16;
 // Deeper than any installation; a loop of bind mounts cannot keep the walk going for ever.
 constexpr int kMaxWalkDepth = 64;
 
