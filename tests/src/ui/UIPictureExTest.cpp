@@ -396,10 +396,3 @@ TEST_F(StuckThreadPictureTest, AStopThatTimesOutFreesNothingTheThreadStillUses) 
 }
 
 }  // namespace
-
-// Under ThreadSanitizer: the drawing library hands freed clip and context blocks from one thread
-// to the next through atomics the sanitizer does not see, so a block reused by the drawing thread
-// and then by the UI thread looks like a race. Each thread still draws on its own surfaces.
-extern "C" const char* __tsan_default_suppressions() {
-    return "called_from_lib:libcairo.so.2\n";
-}

@@ -134,13 +134,27 @@ struct Outcome {
     std::string err;
 };
 
+// A copy of the packager that any user may run: the build tree may lie in a folder that
+// only its owner can enter.
+std::string PackagerAnyoneMayRun() {
+    static const TempDir folder;
+    static const std::string program = [] {
+        const fs::path copy = folder / "vesk_packager";
+        fs::copy_file(VESK_PACKAGER, copy);
+        ::chmod(folder.path().c_str(), 0755);
+        return copy.string();
+    }();
+    return program;
+}
+
 // As root nothing is unreadable, so the refusal of an unreadable file is seen by a packager
 // that runs as an ordinary user.
 Outcome Packager(std::vector<std::string> args, bool asOrdinaryUser = false) {
     ChildProcess child;
     std::string program = VESK_PACKAGER;
     if (asOrdinaryUser && ::geteuid() == 0) {
-        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+        args.insert(args.begin(),
+                    {"--reuid=65534", "--regid=65534", "--clear-groups", PackagerAnyoneMayRun()});
         program = "/usr/bin/setpriv";
     }
     EXPECT_TRUE(child.Start(program, {.args = args}));
@@ -395,6 +409,16 @@ TEST_F(PackagerTest, BadCommandLinePrintsUsage) {
         {"keygen"},
         {"keygen", "--out"},
         {"keygen", "--out", "k", "--base-url", "u"},
+        {"chain", "--releases", "a", "b", "--ids", "1", "2", "--out", "o", "--base-url", "u",
+         "--adopt-manifest"},
+        {"chain", "--releases", "a", "b", "--ids", "1", "2", "--out", "o", "--base-url", "u",
+         "--sign", "k", "--adopt-manifest", "yes"},
+        {"sign"},
+        {"sign", "file"},
+        {"sign", "--key", "k"},
+        {"sign", "--key", "k", "file", "another"},
+        {"sign", "--key", "k", "--out", "file"},
+        {"sign", "--key", "k", ""},
     };
     for (const auto& args : lines) {
         const Outcome run = Packager(args);
@@ -553,12 +577,26 @@ TEST_F(SigningTest, ExpiryCanBeChosenForASinglePackage) {
     EXPECT_LE(expires, after + 7 * 86400);
 }
 
-// A manifest begun unsigned is signed whole, the earlier packages' digests taken from their
-// files; one whose file is gone cannot be vouched for.
-TEST_F(SigningTest, ExtendingAnUnsignedManifestSignsEveryPackage) {
+// A manifest begun unsigned carries no signature of the key, so it is signed only when the
+// publisher adopts it, and then whole, the earlier packages' digests taken from their files;
+// one whose file is gone cannot be vouched for.
+TEST_F(SigningTest, AnUnsignedManifestIsSignedOnlyWhenAdoptedAndThenWhole) {
     ASSERT_EQ(Package(m_temp / "r1", m_temp / "r2", "0002", m_out).code, 0);
-    const Outcome run = Packager({"package", "--from", m_temp / "r2", "--to", m_temp / "r3", "--id",
-                                  "0003", "--out", m_out, "--base-url", kBaseUrl, "--sign", m_key});
+    const std::vector<std::string> extend = {
+        "package", "--from", m_temp / "r2", "--to",   m_temp / "r3", "--id", "0003",
+        "--out",   m_out,    "--base-url",  kBaseUrl, "--sign",      m_key};
+    const std::string begun = vesk::test::ReadFileBytes(m_out / "veskversion.xml");
+    const Outcome refused = Packager(extend);
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_THAT(refused.err, ::testing::HasSubstr("veskversion.xml.sig\" does not exist"));
+    EXPECT_THAT(refused.err, ::testing::HasSubstr("--adopt-manifest"));
+    EXPECT_EQ(vesk::test::ReadFileBytes(m_out / "veskversion.xml"), begun);
+    EXPECT_FALSE(fs::exists(m_out / "veskversion.xml.sig"));
+    EXPECT_FALSE(fs::exists(m_out / "patch-0003.zip"));
+
+    std::vector<std::string> adopt = extend;
+    adopt.push_back("--adopt-manifest");
+    const Outcome run = Packager(adopt);
     ASSERT_EQ(run.code, 0) << run.err;
     ExpectSignedAndIntact(3);
 
@@ -566,11 +604,11 @@ TEST_F(SigningTest, ExtendingAnUnsignedManifestSignsEveryPackage) {
     ASSERT_EQ(Package(m_temp / "r1", m_temp / "r2", "0002", other).code, 0);
     fs::remove(other / "patch-0002.zip");
     const std::string before = vesk::test::ReadFileBytes(other / "veskversion.xml");
-    const Outcome refused =
+    const Outcome gone =
         Packager({"package", "--from", m_temp / "r2", "--to", m_temp / "r3", "--id", "0003",
-                  "--out", other, "--base-url", kBaseUrl, "--sign", m_key});
-    EXPECT_EQ(refused.code, 2);
-    EXPECT_THAT(refused.err, ::testing::HasSubstr("patch-0002.zip\" without a SHA-256 digest"));
+                  "--out", other, "--base-url", kBaseUrl, "--sign", m_key, "--adopt-manifest"});
+    EXPECT_EQ(gone.code, 2);
+    EXPECT_THAT(gone.err, ::testing::HasSubstr("patch-0002.zip\" without a SHA-256 digest"));
     EXPECT_EQ(vesk::test::ReadFileBytes(other / "veskversion.xml"), before);
     EXPECT_FALSE(fs::exists(other / "veskversion.xml.sig"));
     EXPECT_FALSE(fs::exists(other / "patch-0003.zip"));
@@ -585,6 +623,7 @@ TEST_F(SigningTest, UnsignedRepackagingDropsTheReplacedDigest) {
     ASSERT_EQ(run.code, 0) << run.err;
     // The old signature no longer holds, and the publisher is told so.
     EXPECT_THAT(run.err, ::testing::HasSubstr("veskversion.xml.sig\" no longer matches"));
+    EXPECT_THAT(run.err, ::testing::HasSubstr("--adopt-manifest"));
     const std::vector<Attributes> elements =
         PackageElements(vesk::test::ReadFileBytes(m_out / "veskversion.xml"));
     ASSERT_EQ(elements.size(), 3u);
@@ -633,6 +672,177 @@ TEST_F(SigningTest, BadKeyFileIsRefusedBeforeAnythingIsWritten) {
         EXPECT_EQ(bad.out, "");
         EXPECT_FALSE(fs::exists(m_temp / "refused"));
     }
+}
+
+// Any file signed in the manifest's form, as an installation checks its service's installer.
+TEST_F(SigningTest, SignCommandWritesTheKeysSignatureOfAnyFileBesideIt) {
+    std::string installer = Engine() + std::string(3, '\0') + Engine();
+    installer.resize(1024 * 1024 + 7, 'x');
+    const fs::path file = m_temp / "served" / "TSPInst.exe";
+    vesk::test::WriteFileBytes(file, installer);
+    vesk::test::WriteFileBytes(m_temp / "served" / "TSPInst.exe.sig", std::string(128, '0'));
+    const Outcome run = Packager({"sign", "--key", m_key, file});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, "wrote " + file.string() + ".sig\n");
+    const std::string signature = vesk::test::ReadFileBytes(file.string() + ".sig");
+    EXPECT_TRUE(std::regex_match(signature, std::regex("[0-9a-f]{128}\n"))) << signature;
+    EXPECT_TRUE(vesk::digest::Verify(m_public, installer, signature));
+    std::string tampered = installer;
+    tampered[tampered.size() / 2] ^= 0x01;
+    EXPECT_FALSE(vesk::digest::Verify(m_public, tampered, signature));
+    EXPECT_FALSE(vesk::digest::Verify(m_public, installer + "x", signature));
+    EXPECT_EQ(vesk::test::ReadFileBytes(file), installer);
+
+    // What cannot be signed leaves the folder as it was, an earlier signature included.
+    const fs::path folder = file.parent_path();
+    const auto listing = [&] { return Snapshot(folder); };
+    const auto before = listing();
+    const fs::path absentKey = m_temp / "absent.key";
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        std::string message;
+    } refusals[] = {
+        {"no key", {"sign", "--key", absentKey, file}, absentKey.string()},
+        {"a public key", {"sign", "--key", m_key + ".pub", file}, "does not hold a signing key"},
+        {"no file", {"sign", "--key", m_key, folder / "absent.exe"}, "does not exist"},
+        {"a folder", {"sign", "--key", m_key, m_temp / "r1"}, "is not a file"},
+    };
+    for (const auto& refusal : refusals) {
+        SCOPED_TRACE(refusal.what);
+        const Outcome refused = Packager(refusal.args);
+        EXPECT_EQ(refused.code, 2);
+        EXPECT_THAT(refused.err, ::testing::HasSubstr(refusal.message));
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(listing(), before);
+    }
+    EXPECT_FALSE(fs::exists(m_temp / "r1.sig"));
+}
+
+// An installation cuts a longer id short and would never find its version in the manifest.
+TEST_F(PackagerTest, VersionIdsLongerThanAnInstallationRecordsAreRefused) {
+    WriteRelease(m_temp / "r1", kRelease1);
+    WriteRelease(m_temp / "r2", kRelease2);
+    WriteRelease(m_temp / "r3", kRelease3);
+    const std::string e = "\xc3\xa9";  // one character, two bytes
+    std::string fifteenWide, sixteenWide;
+    for (int i = 0; i < 15; ++i) fifteenWide += e;
+    sixteenWide = fifteenWide + e;
+    const struct {
+        std::vector<std::string> ids;  // "" for the package command
+        std::string tooLong;           // empty: accepted
+    } cases[] = {
+        {{"", "release-2024-0002"}, "release-2024-0002"},
+        {{"", "release-2024-00"}, ""},
+        {{"", sixteenWide}, sixteenWide},
+        {{"", fifteenWide}, ""},
+        {{"0001", "release-2024-0002", "release-2024-0003"}, "release-2024-0002"},
+        {{"release-2024-0001", "release-2024-02", "release-2024-03"}, "release-2024-0001"},
+        {{"0001", "0002", "release-2024-0003"}, "release-2024-0003"},
+        {{"0001", "0002", "0003"}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.ids));
+        fs::remove_all(m_out);
+        std::vector<std::string> args;
+        if (c.ids[0].empty()) {
+            args = {"package", "--from", m_temp / "r1", "--to", m_temp / "r2", "--id", c.ids[1]};
+        } else {
+            args = {"chain", "--releases", m_temp / "r1", m_temp / "r2", m_temp / "r3", "--ids"};
+            args.insert(args.end(), c.ids.begin(), c.ids.end());
+        }
+        args.insert(args.end(), {"--out", m_out, "--base-url", kBaseUrl});
+        const Outcome run = Packager(args);
+        if (c.tooLong.empty()) {
+            EXPECT_EQ(run.code, 0) << run.err;
+            EXPECT_EQ(ReadManifest(m_out / "veskversion.xml").back().id,
+                      vesk::fs::WidePath(c.ids.back()));
+            continue;
+        }
+        EXPECT_EQ(run.code, 2);
+        EXPECT_THAT(run.err, ::testing::HasSubstr("\"" + c.tooLong + "\" is longer than 15"));
+        EXPECT_EQ(run.out, "");
+        EXPECT_FALSE(fs::exists(m_out));
+    }
+}
+
+// Signing again what lies in the output folder would vouch for whatever another hand put
+// there: a manifest is extended only when its own signature is the key's.
+TEST_F(SigningTest, ExtendingASignedManifestNeedsTheKeysSignatureOfIt) {
+    ASSERT_EQ(Packager(SignedChain()).code, 0);
+    Release release4 = kRelease3;
+    release4[1] = {"readme.txt", "version four\n", 1800000001};
+    WriteRelease(m_temp / "r4", release4);
+    const fs::path signedOut = m_temp / "signed";
+    fs::copy(m_out, signedOut);
+    const auto otherKey = vesk::digest::GenerateKey();
+    ASSERT_TRUE(otherKey);
+    const fs::path manifest = m_out / "veskversion.xml";
+    const fs::path signature = m_out / "veskversion.xml.sig";
+    const auto changeManifest = [&] {
+        std::string text = vesk::test::ReadFileBytes(manifest);
+        const std::size_t url = text.find(kBaseUrl);
+        text.replace(url, std::string(kBaseUrl).size(), "http://elsewhere.example/");
+        vesk::test::WriteFileBytes(manifest, text);
+    };
+    const struct {
+        const char* what;
+        std::function<void()> spoil;
+        std::string message;
+    } cases[] = {
+        {"no signature", [&] { fs::remove(signature); }, "does not exist"},
+        {"not a signature", [&] { vesk::test::WriteFileBytes(signature, "signed, honestly\n"); },
+         "does not hold a signature"},
+        {"a signature too long to be one",
+         [&] { vesk::test::WriteFileBytes(signature, std::string(2000, 'a')); }, "too large"},
+        {"a folder",
+         [&] {
+             fs::remove(signature);
+             fs::create_directories(signature);
+         },
+         "is not a file"},
+        {"another key's signature",
+         [&] {
+             const auto other = vesk::digest::Sign(*otherKey, vesk::test::ReadFileBytes(manifest));
+             vesk::test::WriteFileBytes(signature, vesk::digest::ToText(*other) + "\n");
+         },
+         "is not this key's signature"},
+        {"a manifest changed after signing", changeManifest, "is not this key's signature"},
+    };
+    const std::vector<std::string> extend = {
+        "package", "--from", m_temp / "r3", "--to",   m_temp / "r4", "--id", "0004",
+        "--out",   m_out,    "--base-url",  kBaseUrl, "--sign",      m_key};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(m_out);
+        fs::copy(signedOut, m_out);
+        c.spoil();
+        const auto before = Snapshot(m_out);
+        const Outcome refused = Packager(extend);
+        EXPECT_EQ(refused.code, 2);
+        EXPECT_THAT(refused.err, ::testing::HasSubstr(signature.string() + "\" " + c.message));
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(Snapshot(m_out), before);
+    }
+
+    // Its own signature lets it grow; adopting a changed one signs it with every digest anew.
+    fs::remove_all(m_out);
+    fs::copy(signedOut, m_out);
+    const Outcome extended = Packager(extend);
+    ASSERT_EQ(extended.code, 0) << extended.err;
+    ExpectSignedAndIntact(4);
+
+    fs::remove_all(m_out);
+    fs::copy(signedOut, m_out);
+    std::string planted = vesk::test::ReadFileBytes(manifest);
+    const std::size_t digest = planted.find("sha256=\"") + 8;
+    planted.replace(digest, 64, std::string(64, 'f'));
+    vesk::test::WriteFileBytes(manifest, planted);
+    std::vector<std::string> adopt = extend;
+    adopt.push_back("--adopt-manifest");
+    const Outcome adopted = Packager(adopt);
+    ASSERT_EQ(adopted.code, 0) << adopted.err;
+    ExpectSignedAndIntact(4);
 }
 
 }  // namespace
