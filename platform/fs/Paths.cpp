@@ -3,8 +3,10 @@
 #include <errno.h>
 #include <pwd.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
 #include <vector>
 
 #include "text/Utf.h"
@@ -94,6 +96,21 @@ std::optional<std::wstring> UserConfigFolder() {
 
 std::optional<std::wstring> LocalAppDataFolder() {
     return XdgFolder("XDG_CACHE_HOME", L".cache/");
+}
+
+std::optional<std::wstring> UserRuntimeFolder() {
+    const char* value = getenv("XDG_RUNTIME_DIR");
+    struct stat info {};
+    if (!value || value[0] != '/' || stat(value, &info) != 0 || !S_ISDIR(info.st_mode))
+        return std::nullopt;
+    return WithTrailingSlash(WidePath(value));
+}
+
+std::optional<std::wstring> CanonicalPath(std::wstring_view path) {
+    const std::unique_ptr<char, decltype(&free)> resolved(
+        realpath(NativePath(path).c_str(), nullptr), &free);
+    if (!resolved) return std::nullopt;
+    return WidePath(resolved.get());
 }
 
 std::wstring WithTrailingSlash(std::wstring_view folder) {

@@ -30,6 +30,13 @@ std::optional<std::wstring> UserConfigFolder();
 // $XDG_CACHE_HOME (when absolute), else home + ".cache/". The local application data.
 std::optional<std::wstring> LocalAppDataFolder();
 
+// $XDG_RUNTIME_DIR when it names an existing folder by an absolute path; nullopt otherwise.
+// Per-user files that live only as long as the user's session go here.
+std::optional<std::wstring> UserRuntimeFolder();
+
+// The path with every link, "." and ".." resolved; nullopt when it does not lead anywhere.
+std::optional<std::wstring> CanonicalPath(std::wstring_view path);
+
 // Appends "/" unless the path already ends with one; an empty path stays empty.
 std::wstring WithTrailingSlash(std::wstring_view folder);
 

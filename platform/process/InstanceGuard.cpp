@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <utility>
@@ -10,6 +11,23 @@
 #include "fs/Paths.h"
 
 namespace vesk::process {
+
+namespace {
+
+constexpr mode_t kLockFileMode = 0600;
+
+// The file the descriptor holds may stand for the guard: a regular file of this user's, which
+// then nobody else may open.
+int CheckOwnFile(int fd) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0) return errno;
+    if (!S_ISREG(info.st_mode)) return EINVAL;
+    if (info.st_uid != geteuid()) return EPERM;
+    if ((info.st_mode & 07777) != kLockFileMode && fchmod(fd, kLockFileMode) != 0) return errno;
+    return 0;
+}
+
+}  // namespace
 
 InstanceGuard::InstanceGuard(InstanceGuard&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)), m_error(other.m_error) {}
@@ -27,17 +45,23 @@ InstanceGuard::~InstanceGuard() {
     Release();
 }
 
-// A lock on the program file itself needs no shared folder such as /tmp, where another user
-// could plant a file that blocks every later start.
-InstanceGuard::Result InstanceGuard::TryAcquire(std::wstring_view file) {
+InstanceGuard::Result InstanceGuard::TryAcquire(std::wstring_view lockFile) {
     Release();
     m_error = 0;
-    if (file.empty()) return Result::NoFile;
+    if (lockFile.empty()) return Result::NoFile;
     try {
-        const int fd = open(fs::NativePath(file).c_str(), O_RDONLY | O_CLOEXEC);
+        // A FIFO put in the file's place must not block the open.
+        const int fd = open(fs::NativePath(lockFile).c_str(),
+                            O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                            kLockFileMode);
         if (fd < 0) {
             m_error = errno;
-            return Result::CannotOpen;
+            return m_error == ELOOP ? Result::NotOwnFile : Result::CannotOpen;
+        }
+        if (const int error = CheckOwnFile(fd); error != 0) {
+            close(fd);
+            m_error = error;
+            return Result::NotOwnFile;
         }
         // flock says EWOULDBLOCK (EAGAIN) when another description holds the lock; a file
         // system that emulates it with record locks may say EACCES.

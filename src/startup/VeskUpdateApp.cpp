@@ -1,6 +1,7 @@
 #include "VeskUpdateApp.h"
 
 #include "AppFiles.h"
+#include "InstanceLockFile.h"
 #include "ProcessIsRunning.h"
 #include "SkinSource.h"
 #include "StringTable.h"
@@ -34,11 +35,13 @@ const wchar_t* GuardFailureText(vesk::process::InstanceGuard::Result result) {
     using Result = vesk::process::InstanceGuard::Result;
     switch (result) {
         case Result::NoFile:
-            return L"the program's path cannot be read";
+            return L"no per-user folder holds the lock file";
         case Result::CannotOpen:
-            return L"the program file cannot be opened";
+            return L"the lock file cannot be opened";
+        case Result::NotOwnFile:
+            return L"the lock file is no plain file of this user's";
         case Result::CannotLock:
-            return L"the program file cannot be locked";
+            return L"the lock file cannot be locked";
         default:
             return L"unexpected result";
     }
@@ -55,7 +58,8 @@ bool CVeskUpdateApp::InitInstance() {
     using GuardResult = vesk::process::InstanceGuard::Result;
     // Only another copy's lock turns this one away; a guard that cannot be had at all must
     // not keep the updater from ever running.
-    const GuardResult guard = m_instanceGuard.TryAcquire(vesk::fs::ExecutablePath());
+    const GuardResult guard = m_instanceGuard.TryAcquire(
+        InstanceLockFile(vesk::fs::ExecutableFolder()).value_or(std::wstring()));
     if (guard == GuardResult::HeldElsewhere) return false;
     if (!PrepareUserFolder()) return false;
     PrepareProgramFolder();

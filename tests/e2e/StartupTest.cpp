@@ -237,7 +237,7 @@ TEST(Startup, RunsWhereFilesCannotBeLockedAndSaysSo) {
     EXPECT_EQ(updater.Wait(), 1);
     EXPECT_EQ(updater.Error(), "");
     const std::string log = ReadFileBytes(install.log());
-    EXPECT_NE(log.find("Instance guard unavailable (the program file cannot be locked, error " +
+    EXPECT_NE(log.find("Instance guard unavailable (the lock file cannot be locked, error " +
                        std::to_string(ENOLCK) + "), running anyway."),
               std::string::npos)
         << log;

@@ -87,8 +87,8 @@ ChildProcess::Options Installation::UpdaterOptions(std::vector<std::string> args
     ChildProcess::Options options;
     options.args = std::move(args);
     options.setEnv = Environment();
-    // No display of the test's surroundings; one the test set for it stays.
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+    // No display or runtime folder of the test's surroundings; one the test set for it stays.
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"})
         if (!m_extraEnv.contains(name)) options.unsetEnv.push_back(name);
     return options;
 }
