@@ -87,6 +87,15 @@ std::optional<FileAttributes> GetAttributes(std::wstring_view path) {
     return attributes;
 }
 
+bool IsAbsent(std::wstring_view path) {
+    try {
+        struct stat info {};
+        return lstat(NativePath(path).c_str(), &info) != 0 && errno == ENOENT;
+    } catch (...) {
+        return false;  // no answer is no proof of absence
+    }
+}
+
 bool SetReadOnly(std::wstring_view path, bool readOnly) {
     const std::string native = NativePath(path);
     struct stat info {};

@@ -23,6 +23,9 @@ struct FileAttributes {
 };
 // nullopt when nothing is at the path.
 std::optional<FileAttributes> GetAttributes(std::wstring_view path);
+// True only when the system says nothing is at the path (ENOENT); links are not followed, so
+// a dangling link is something, and so is every path the system cannot answer for.
+bool IsAbsent(std::wstring_view path);
 // Read-only clears every write bit; writable gives the owner write permission back.
 bool SetReadOnly(std::wstring_view path, bool readOnly);
 

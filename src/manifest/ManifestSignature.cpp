@@ -37,8 +37,9 @@ bool IsLeap(int year) {
 UpdateKey ReadUpdateKey(const std::wstring& programFolder) {
     const std::wstring path = programFolder + kUpdateKeyFile;
     UpdateKey key;
-    // A key file that exists, readable or not, binds the installation.
-    key.present = static_cast<bool>(vesk::fs::GetAttributes(path));
+    // Anything at the key's place binds the installation, readable or not, a dangling link
+    // too: only a key that surely is not there leaves manifests unsigned.
+    key.present = !vesk::fs::IsAbsent(path);
     if (!key.present) return key;
     const std::optional<std::string> text = ReadManifestFile(path);
     if (text && text->size() <= kMaxSignatureBytes) key.key = vesk::digest::ParsePublicKey(*text);

@@ -4,7 +4,8 @@
 // accepts a manifest only when the signature fetched beside it (manifest + ".sig", 128 digits)
 // is the key's over the manifest's exact bytes, every package names its "sha256", and "root"
 // names an "expires" time ("YYYY-MM-DDTHH:MM:SSZ", UTC) not yet past. A key file that holds no
-// valid key refuses every manifest. An installation without the file is not concerned.
+// valid key refuses every manifest; so does anything else at its place, a dangling link or a
+// path the system cannot answer for. An installation without the file is not concerned.
 
 #include <cstdint>
 #include <optional>

@@ -50,6 +50,23 @@ TEST(Files, AttributesTellFoldersAndReadOnlyFiles) {
     EXPECT_FALSE(file->readOnly);
 }
 
+// Only "no such file" is absence: a dangling link, a loop of links or a path through a plain
+// file are all something the caller cannot take for nothing.
+TEST(Files, OnlyWhatTheSystemSaysIsNotThereIsAbsent) {
+    TempDir dir;
+    WriteFileBytes(dir / "file", "x");
+    std::filesystem::create_symlink(dir / "nowhere", dir / "dangling");
+    std::filesystem::create_symlink(dir / "loop", dir / "loop");
+    const struct {
+        const wchar_t* name;
+        bool absent;
+    } rows[] = {{L"missing", true},   {L"missing/below", true}, {L"file", false},  {L"", false},
+                {L"dangling", false}, {L"loop", false},         {L"file/x", false}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(IsAbsent(dir.wide() + row.name), row.absent) << NativePath(row.name);
+    }
+}
+
 TEST(Files, ReadOnlyRoundTrip) {
     TempDir dir;
     const std::wstring path = dir.wide() + L"f.txt";

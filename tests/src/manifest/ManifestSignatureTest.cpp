@@ -1,8 +1,13 @@
 // The signed manifest's expiry: only the one form, and only real times of day on real dates.
+// The publisher's key: anything at its place binds the installation.
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+
 #include "ManifestSignature.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -30,6 +35,46 @@ TEST(ParseExpiry, ReadsTheOneFormAsUtcSecondsAndRefusesTheRest) {
         {"", std::nullopt},
     };
     for (const Row& row : rows) EXPECT_EQ(ParseExpiry(row.text), row.seconds) << row.text;
+}
+
+TEST(ReadUpdateKey, AnythingAtTheKeysPlaceButNothingBindsTheInstallation) {
+    const auto privateKey = vesk::digest::GenerateKey();
+    ASSERT_TRUE(privateKey);
+    const std::string keyText = vesk::digest::ToText(*vesk::digest::PublicKeyOf(*privateKey));
+    namespace fs = std::filesystem;
+    using Plant = std::function<void(const fs::path& folder)>;
+    const auto key = [](const fs::path& folder) { return folder / "update_key.pub"; };
+    struct Row {
+        const char* what;
+        Plant plant;
+        bool present;
+        bool valid;
+    };
+    const Row rows[] = {
+        {"nothing", [](const fs::path&) {}, false, false},
+        {"a key", [&](const fs::path& f) { vesk::test::WriteFileBytes(key(f), keyText); }, true,
+         true},
+        {"a link to a key",
+         [&](const fs::path& f) {
+             vesk::test::WriteFileBytes(f / "real.pub", keyText);
+             fs::create_symlink(f / "real.pub", key(f));
+         },
+         true, true},
+        {"a dangling link", [&](const fs::path& f) { fs::create_symlink(f / "gone", key(f)); },
+         true, false},
+        {"a loop of links", [&](const fs::path& f) { fs::create_symlink(key(f), key(f)); }, true,
+         false},
+        {"a folder", [&](const fs::path& f) { fs::create_directory(key(f)); }, true, false},
+        {"no key", [&](const fs::path& f) { vesk::test::WriteFileBytes(key(f), "not a key"); },
+         true, false},
+    };
+    for (const Row& row : rows) {
+        vesk::test::TempDir dir;
+        row.plant(dir.path());
+        const UpdateKey read = ReadUpdateKey(dir.wide());
+        EXPECT_EQ(read.present, row.present) << row.what;
+        EXPECT_EQ(read.key.has_value(), row.valid) << row.what;
+    }
 }
 
 }  // namespace
