@@ -1,12 +1,16 @@
 #include "LibraryHarness.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -28,6 +32,27 @@ std::string ReadLineFrom(int fd, bool& ended) {
 
 void Set(const char* name, const std::filesystem::path& value) {
     setenv(name, value.c_str(), 1);
+}
+
+// Waits for a started service to end after the shutdown request; one that is still there
+// after a while (it never heard the request, or hangs) is killed, so no test waits for ever.
+void EndService(pid_t pid) {
+    constexpr int kShutdownGraceMs = 20000;
+    const int handle = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    if (handle >= 0) {
+        pollfd ended{handle, POLLIN, 0};
+        int ready = 0;
+        while ((ready = poll(&ended, 1, kShutdownGraceMs)) < 0 && errno == EINTR) {
+        }
+        close(handle);
+        if (ready == 0) {
+            std::fprintf(stderr, "service %d did not end on shutdown: killed\n", pid);
+            kill(pid, SIGKILL);
+        }
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
 }
 
 }  // namespace
@@ -118,9 +143,7 @@ void LibraryHarness::StopStartedServices() {
     }
     for (const std::string& line : started) {
         const pid_t pid = static_cast<pid_t>(std::atol(line.c_str() + line.find(' ') + 1));
-        int status = 0;
-        while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        if (pid > 0) EndService(pid);
     }
 }
 

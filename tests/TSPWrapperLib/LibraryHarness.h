@@ -43,7 +43,8 @@ public:
     // installer) has announced itself; with untilParentEnds, also until the process that
     // started it (the installer) has ended.
     void HoldSleepsForNextStart(bool untilParentEnds = false);
-    // Shuts the service down and waits until every announced process has ended.
+    // Shuts the service down and waits until every announced process has ended; one that a
+    // shutdown does not end is killed.
     void StopStartedServices();
     // Forgets the service's registration and the downloaded installer.
     void ForgetInstallation();

@@ -271,4 +271,29 @@ TEST(TransferServiceTest, CancelWithDeleteRemovesThePartialPackage) {
     EXPECT_EQ(gone->statusId, 404);
 }
 
+// A server that holds its answer to the first question (size and ranges) does not hold up
+// a cancel: the service answers it at once instead of after its own read time-out.
+TEST(TransferServiceTest, CancelDoesNotWaitForAServerThatHoldsItsAnswer) {
+    TestHttpServer server;
+    server.Serve("/p.zip", {.body = RandomBytes(4096), .holdBeforeAnswer = true});
+    ServiceProcess service;
+    ASSERT_TRUE(service.ready());
+    TempDir dest;
+
+    int code = -1;
+    const std::unique_ptr<TransferStatus> started(
+        TSP(TSP_Lib_StartTransfer)(&code, Wide(server.Url("/p.zip")), dest.wide(), true));
+    ASSERT_NE(started, nullptr);
+    server.WaitUntilHeld();
+    const std::wstring cancel =
+        L"http://127.0.0.1:60524/rest/transfer.cancel?format=xml&delete=1"
+        L"&torrentId=" +
+        started->torrentId;
+    const std::string reply =
+        vesk::tsp::HttpGet(cancel, {std::chrono::seconds(5), std::chrono::seconds(5)});
+    EXPECT_NE(reply.find("CancelStatus"), std::string::npos) << reply;
+    server.Release();
+    EXPECT_TRUE(FilesIn(dest.path()).empty());
+}
+
 }  // namespace

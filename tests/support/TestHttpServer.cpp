@@ -249,6 +249,14 @@ void TestHttpServer::Handle(int client) {
         if (!r.file.empty()) size = std::filesystem::file_size(r.file);
         const Slice slice = SliceFor(r, *request, size);
         const std::string head = Head(r, slice);
+        if (r.holdBeforeAnswer) {
+            {
+                std::lock_guard lock(m_mutex);
+                ++m_held;
+            }
+            m_releaseCv.notify_all();
+            WaitForRelease();
+        }
         if (!r.dropBeforeAnswer && SendAll(client, head.data(), head.size())) {
             if (r.holdAfterHeaders) WaitForRelease();
             uint64_t to = slice.to;

@@ -27,6 +27,8 @@ struct TestResponse {
     bool omitLength = false;
     // Send only this many body bytes, then close the connection.
     std::optional<std::uint64_t> sendOnly;
+    // Send nothing, not even the headers, until Release() (or the server stops); counts as held.
+    bool holdBeforeAnswer = false;
     // Send the headers, then hold the answer until Release() (or the server stops).
     bool holdAfterHeaders = false;
     // Send the body up to this offset of the whole body, then hold the rest until Release().

@@ -92,9 +92,10 @@ std::string PackageFileName(const std::string& url) {
     return name;
 }
 
-PackageProbe ProbePackage(const PackageUrl& url) {
+PackageProbe ProbePackage(const PackageUrl& url, FetchGroup& group) {
     PackageProbe probe;
     auto client = ClientFor(url);
+    FetchMembership membership(group, client.get());
     const httplib::Headers headers{{"Range", "bytes=0-0"}};
     // Headers tell all we need; a server without ranges would send the whole body, so stop.
     client->Get(
@@ -112,6 +113,7 @@ PackageProbe ProbePackage(const PackageUrl& url) {
         },
         [](const char*, std::size_t) { return false; });
     if (probe.ranges && probe.size < 0) probe.ranges = false;
+    probe.cut = membership.WasCut();
     return probe;
 }
 

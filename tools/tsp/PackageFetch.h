@@ -29,9 +29,8 @@ struct PackageProbe {
     bool reachable = false;
     std::int64_t size = -1;  // -1: unknown
     bool ranges = false;
+    bool cut = false;  // a pause or a stop ended it: it says nothing of the server
 };
-
-PackageProbe ProbePackage(const PackageUrl& url);
 
 enum class FetchEnd { kComplete, kStopped, kFailed };
 
@@ -48,6 +47,10 @@ private:
     std::set<httplib::Client*> m_clients;
     unsigned m_cuts = 0;
 };
+
+// Asks the server for the package's size and whether it serves ranges; one of the group's
+// fetches, so a stop need not wait for a server that holds its answer.
+PackageProbe ProbePackage(const PackageUrl& url, FetchGroup& group);
 
 // Appends bytes [from, to) of the package to the file (to < 0: the whole package, from 0,
 // without a range). Each chunk is counted through onChunk, whose false stops the fetch.

@@ -148,7 +148,15 @@ bool Transfer::Prepare() {
         return false;
     }
     m_parts = *parts;
-    const PackageProbe probe = ProbePackage(m_parts);
+    PackageProbe probe = ProbePackage(m_parts, m_fetches);
+    while (probe.cut) {
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return !m_pauseAsked || m_stopAsked; });
+            if (m_stopAsked) return false;
+        }
+        probe = ProbePackage(m_parts, m_fetches);
+    }
     if (!probe.reachable) {
         Finish(State::kFailed, "package not reachable");
         return false;
