@@ -59,6 +59,8 @@ ManifestFile::~ManifestFile() = default;
 
 std::string ManifestFile::Load(const std::string& path) {
     m_document = std::make_unique<TiXmlDocument>();
+    m_found = false;
+    m_loaded.clear();
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         m_document->LinkEndChild(new TiXmlDeclaration("1.0", "", ""));
@@ -67,8 +69,10 @@ std::string ManifestFile::Load(const std::string& path) {
     }
     std::ostringstream bytes;
     bytes << in.rdbuf();
+    m_found = true;
+    m_loaded = bytes.str();
     if (in.bad() ||
-        xml::ParseBounded(*m_document, bytes.str(), kMaxDepth) != xml::ParseResult::Parsed ||
+        xml::ParseBounded(*m_document, m_loaded, kMaxDepth) != xml::ParseResult::Parsed ||
         !m_document->FirstChildElement(kRoot)) {
         return "\"" + path + "\" is not a version manifest";
     }
@@ -134,6 +138,13 @@ void ManifestFile::SetSha256(const std::string& name, const std::string& sha256)
         const char* listed = e->Attribute("name");
         if (IsPackage(*e) && !e->Attribute(kSha256) && name == (listed ? listed : ""))
             e->SetAttribute(kSha256, sha256);
+    }
+}
+
+void ManifestFile::ForgetSha256() {
+    TiXmlElement* root = m_document->FirstChildElement(kRoot);
+    for (TiXmlElement* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) {
+        if (IsPackage(*e)) e->RemoveAttribute(kSha256);
     }
 }
 

@@ -5,7 +5,6 @@
 #include <climits>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 
 #include "KeyFile.h"
@@ -13,6 +12,7 @@
 #include "PackageName.h"
 #include "PackagePlan.h"
 #include "ReleaseTree.h"
+#include "SignatureFile.h"
 #include "StagedFile.h"
 #include "VersionManifest.h"
 #include "ZipWriter.h"
@@ -28,6 +28,9 @@ constexpr char kManifestName[] = "veskversion.xml";
 constexpr char kUpdatePrefix[] = "patch-";
 constexpr char kFullPrefix[] = "full-";
 constexpr char kPackageSuffix[] = ".zip";
+// An installation records its version in a field that holds no more characters than this;
+// it reads the manifest in the locale's character set, where a byte may be a character.
+constexpr std::size_t kMaxIdBytes = 15;
 
 struct Problem {
     int exitCode = kExitWritten;
@@ -64,6 +67,12 @@ Problem CheckIds(const std::vector<std::string>& ids) {
         if (i == 0 && id.empty()) continue;
         if (!IsSafeName(id) || !IsSafeName(kUpdatePrefix + id + kPackageSuffix))
             return Refused("\"" + id + "\" cannot be a package id");
+        // Read back cut short, it would never match the manifest again.
+        if (id.size() > kMaxIdBytes) {
+            return Refused("package id \"" + id + "\" is longer than " +
+                           std::to_string(kMaxIdBytes) +
+                           " characters (bytes beyond ASCII), all an installation records");
+        }
         // The updater orders packages by their ids' text alone.
         if (i > 0 && !ids[i - 1].empty() && Compare(ids[i - 1], id) >= 0) {
             return Refused("package ids must sort in release order: \"" + ids[i - 1] +
@@ -83,13 +92,6 @@ std::string UtcText(std::int64_t seconds) {
         return {};
     }
     return text;
-}
-
-bool WriteText(const std::string& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.close();
-    return static_cast<bool>(file);
 }
 
 std::string WithSlash(const std::string& text) {
@@ -164,12 +166,29 @@ private:
         if (!Signing()) return {};
         if (std::string p = ReadSigningKey(m_request.signingKeyPath, m_key); !p.empty())
             return Refused(p);
+        if (Problem p = CheckManifestSignature(); p.exitCode != kExitWritten) return p;
         m_expires = UtcText(m_request.now + std::int64_t{m_request.expiresInDays} * 86400);
         if (m_expires.empty()) return Refused("the expiry lies beyond what can be written");
         return {};
     }
 
     bool Signing() const { return !m_request.signingKeyPath.empty(); }
+
+    // Signing what another hand put in the folder would vouch for it, so the manifest to be
+    // extended must carry the key's own signature, unless the publisher adopts it.
+    Problem CheckManifestSignature() {
+        if (!m_manifest.Found()) return {};
+        if (m_request.adoptManifest) {
+            m_manifest.ForgetSha256();
+            return {};
+        }
+        const std::string problem =
+            CheckSignatureFile(m_key, m_manifest.LoadedBytes(), m_manifestPath + kSignatureSuffix);
+        if (problem.empty()) return {};
+        return Refused(problem + "; the manifest \"" + m_manifestPath +
+                       "\" is extended and signed only when its own signature is this key's " +
+                       "(or, once checked, with --adopt-manifest)");
+    }
 
     // Packages listed by earlier runs get their digest from the file they left behind.
     Problem AddMissingDigests() {
@@ -223,14 +242,14 @@ private:
         if (Problem p = StageText(m_manifestPath, text); p.exitCode != kExitWritten) return p;
         if (!Signing()) return {};
         // Over the very bytes just written, which are what a client will fetch.
-        const auto signature = digest::Sign(m_key, text);
+        const auto signature = SignatureText(m_key, text);
         if (!signature) return Failed("cannot sign \"" + m_manifestPath + "\"");
-        return StageText(m_manifestPath + kSignatureSuffix, digest::ToText(*signature) + "\n");
+        return StageText(m_manifestPath + kSignatureSuffix, *signature);
     }
 
     Problem StageText(const std::string& target, const std::string& text) {
         Output output;
-        if (!output.file.Create(target) || !WriteText(output.file.path(), text))
+        if (!output.file.Create(target) || !output.file.Write(text))
             return Failed("cannot write \"" + target + "\"");
         if (Problem p = Measure(output); p.exitCode != kExitWritten) return p;
         m_outputs.push_back(std::move(output));
@@ -255,7 +274,8 @@ private:
         struct stat info {};
         if (Signing() || ::stat(signature.c_str(), &info) != 0) return;
         err << "vesk_packager: \"" << signature
-            << "\" no longer matches the manifest; run again with --sign to renew it\n";
+            << "\" no longer matches the manifest; once you have checked the manifest, renew it "
+               "with --sign KEYFILE --adopt-manifest\n";
     }
 
     const ChainRequest& m_request;

@@ -25,11 +25,12 @@ struct ChainRequest {
     // With a key, every package gets its SHA-256 digest, the manifest an expiry, and the
     // signature over the manifest's bytes is written beside it as MANIFEST + ".sig".
     std::string signingKeyPath;  // empty: unsigned
+    // A manifest already there is signed again only when its own signature is the key's;
+    // adopting it vouches for it as it stands instead, each package's digest taken anew.
+    bool adoptManifest = false;
     int expiresInDays = 30;
     std::int64_t now = 0;  // seconds since 1970 UTC, read once by the caller
 };
-
-inline constexpr char kSignatureSuffix[] = ".sig";
 
 // Says on out what it wrote, one line per file, and on err why it stopped.
 int BuildChain(const ChainRequest& request, std::ostream& out, std::ostream& err);

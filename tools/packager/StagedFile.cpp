@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -60,6 +61,19 @@ bool StagedFile::Create(const std::string& target) {
     m_target = target;
     m_passing = name.data();
     return ok;
+}
+
+bool StagedFile::Write(const std::string& bytes) {
+    const int fd = ::open(m_passing.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return ::close(fd) == 0 && done == bytes.size();
 }
 
 bool StagedFile::Commit() {

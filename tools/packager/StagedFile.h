@@ -19,6 +19,8 @@ public:
     bool Create(const std::string& target);
     const std::string& path() const { return m_passing; }
     const std::string& target() const { return m_target; }
+    // Writes bytes as the passing file's whole content; false on failure.
+    bool Write(const std::string& bytes);
     // Syncs the passing file and renames it over the target.
     bool Commit();
 

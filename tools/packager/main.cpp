@@ -8,6 +8,7 @@
 
 #include "KeyFile.h"
 #include "Packager.h"
+#include "SignatureFile.h"
 
 namespace {
 
@@ -17,14 +18,20 @@ constexpr char kUsage[] =
     "usage:\n"
     "  vesk_packager package --from OLD_DIR --to NEW_DIR --id ID --out OUT_DIR --base-url URL\n"
     "                        [--manifest FILE] [--build BUILD_VERSION]\n"
-    "                        [--sign KEYFILE [--expires-in DAYS]]\n"
+    "                        [--sign KEYFILE [--expires-in DAYS] [--adopt-manifest]]\n"
     "  vesk_packager chain --releases DIR1 DIR2 ... --ids ID1 ID2 ... --out OUT_DIR\n"
-    "                      --base-url URL [--manifest FILE] [--sign KEYFILE [--expires-in DAYS]]\n"
+    "                      --base-url URL [--manifest FILE]\n"
+    "                      [--sign KEYFILE [--expires-in DAYS] [--adopt-manifest]]\n"
     "  vesk_packager keygen --out FILE\n"
+    "  vesk_packager sign --key KEYFILE FILE\n"
     "Writes patch-<ID>.zip for each release after the first, full-<ID>.zip of the last one,\n"
-    "and writes or extends the manifest (default OUT_DIR/veskversion.xml).\n"
+    "and writes or extends the manifest (default OUT_DIR/veskversion.xml). An ID has at most\n"
+    "15 characters.\n"
     "With --sign, every package in the manifest gets its SHA-256 digest, the manifest expires\n"
-    "after DAYS days (default 30), and its signature is written as MANIFEST.sig.\n"
+    "after DAYS days (default 30), and its signature is written as MANIFEST.sig. A manifest\n"
+    "already there is extended only when MANIFEST.sig is the key's signature of it; with\n"
+    "--adopt-manifest it is signed as it stands, every package's digest taken from its file.\n"
+    "sign writes FILE.sig, the key's signature of FILE (the service's installer, say).\n"
     "keygen writes a new signing key to FILE (keep it private; an existing FILE is never\n"
     "overwritten) and its public key to FILE.pub: that is the file an installation carries\n"
     "as \"update_key.pub\" in its program folder.\n"
@@ -81,11 +88,22 @@ bool ReadDays(const std::string& text, int& days) {
     return true;
 }
 
+// A switch takes no value; false when it is given one.
+bool Switch(Options& options, const std::string& name, bool& on) {
+    const auto at = options.find(name);
+    if (at == options.end()) return true;
+    on = at->second.empty();
+    options.erase(at);
+    return on;
+}
+
 bool ReadSigning(Options& options, ChainRequest& request) {
     std::string days;
     const bool sign = options.count("--sign") > 0;
     if (!Single(options, "--sign", request.signingKeyPath, false) ||
-        !Single(options, "--expires-in", days, false) || (sign && request.signingKeyPath.empty())) {
+        !Single(options, "--expires-in", days, false) || (sign && request.signingKeyPath.empty()) ||
+        !Switch(options, "--adopt-manifest", request.adoptManifest) ||
+        (request.adoptManifest && !sign)) {
         return false;
     }
     if (days.empty()) return true;
@@ -126,6 +144,15 @@ bool ReadKeygen(int argc, char** argv, std::string& path) {
            options.empty() && !path.empty();
 }
 
+// The sign command's key and file: "sign --key KEYFILE FILE"; false when malformed.
+bool ReadSign(int argc, char** argv, std::string& keyPath, std::string& path) {
+    if (argc < 3) return false;
+    path = argv[argc - 1];
+    Options options;
+    return !path.empty() && path.rfind("--", 0) != 0 && ReadOptions(argc - 1, argv, options) &&
+           Single(options, "--key", keyPath, true) && options.empty() && !keyPath.empty();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -136,6 +163,14 @@ int main(int argc, char** argv) {
             return vesk::packager::kExitRefused;
         }
         return vesk::packager::GenerateKeyFiles(path, std::cout, std::cerr);
+    }
+    if (argc >= 2 && std::string(argv[1]) == "sign") {
+        std::string keyPath, path;
+        if (!ReadSign(argc, argv, keyPath, path)) {
+            std::cerr << kUsage;
+            return vesk::packager::kExitRefused;
+        }
+        return vesk::packager::SignFile(keyPath, path, std::cout, std::cerr);
     }
     ChainRequest request;
     request.now = std::chrono::duration_cast<std::chrono::seconds>(
