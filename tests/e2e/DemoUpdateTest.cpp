@@ -1,6 +1,7 @@
 // The demo's update, end to end: three releases packaged by the packager, served by the demo
-// update server together with the service's installer, and an installation at 0001 that the
-// real updater brings to 0003 through the service the library installs.
+// update server together with the service's installer, both signed with the publisher's key,
+// and an installation at 0001 that the real updater brings to 0003 through the service the
+// library installs.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -52,12 +53,17 @@ protected:
         const std::string line = m_server.ReadLine().value_or("");
         return line.substr(line.find("http://"));
     }
-    // Makes a signing key, as the demo's publisher does, and the signed chain of releases.
+    // Makes a signing key, as the demo's publisher does, signs the service's installer with
+    // it, and makes the signed chain of releases.
     int Package(const std::string& url) {
         ChildProcess keygen;
         keygen.Start(VESK_PACKAGER,
                      {.args = {"keygen", "--out", (m_root / "update_key").string()}});
         if (const int code = keygen.Wait(); code != 0) return code;
+        ChildProcess sign;
+        sign.Start(VESK_PACKAGER, {.args = {"sign", "--key", (m_root / "update_key").string(),
+                                            (m_root / "served/tirsa/tsp/TSPInst.exe").string()}});
+        if (const int code = sign.Wait(); code != 0) return code;
         ChildProcess packager;
         packager.Start(
             VESK_PACKAGER,
