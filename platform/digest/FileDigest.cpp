@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -19,6 +20,7 @@ constexpr std::size_t kPieceBytes = 1u << 16;
 
 using DigestContext = std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)>;
 
+// A descriptor of the file at a path, closed when it goes; -1 when the file does not open.
 class ReadOnlyFile {
 public:
     explicit ReadOnlyFile(std::wstring_view path)
@@ -29,31 +31,32 @@ public:
     ReadOnlyFile(const ReadOnlyFile&) = delete;
     ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
-    bool IsOpen() const { return m_fd >= 0; }
-    // Bytes read, 0 at the end, -1 on an error.
-    ssize_t Read(unsigned char* buffer, std::size_t size) {
-        ssize_t n = 0;
-        while ((n = read(m_fd, buffer, size)) < 0 && errno == EINTR) {
-        }
-        return n;
-    }
+    int fd() const { return m_fd; }
 
 private:
     int m_fd;
 };
 
-// The digest of the file's content under md in lowercase hexadecimal, read in pieces.
-std::optional<std::string> FileDigestHex(std::wstring_view path, const EVP_MD* md) {
+// Bytes read at offset, 0 at the end, -1 on an error.
+ssize_t ReadAt(int fd, unsigned char* buffer, std::size_t size, std::uint64_t offset) {
+    ssize_t n = 0;
+    while ((n = pread(fd, buffer, size, static_cast<off_t>(offset))) < 0 && errno == EINTR) {
+    }
+    return n;
+}
+
+// The digest of what the descriptor holds under md in lowercase hexadecimal, read in pieces.
+std::optional<std::string> DescriptorDigestHex(int fd, const EVP_MD* md) {
     try {
-        ReadOnlyFile file(path);
         DigestContext context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
-        if (!file.IsOpen() || !context || EVP_DigestInit_ex(context.get(), md, nullptr) != 1)
+        if (fd < 0 || !context || EVP_DigestInit_ex(context.get(), md, nullptr) != 1)
             return std::nullopt;
         std::vector<unsigned char> piece(kPieceBytes);
-        for (;;) {
-            const ssize_t n = file.Read(piece.data(), piece.size());
+        for (std::uint64_t offset = 0;;) {
+            const ssize_t n = ReadAt(fd, piece.data(), piece.size(), offset);
             if (n < 0) return std::nullopt;
             if (n == 0) break;
+            offset += static_cast<std::uint64_t>(n);
             if (EVP_DigestUpdate(context.get(), piece.data(), static_cast<std::size_t>(n)) != 1)
                 return std::nullopt;
         }
@@ -61,6 +64,15 @@ std::optional<std::string> FileDigestHex(std::wstring_view path, const EVP_MD* m
         unsigned size = 0;
         if (EVP_DigestFinal_ex(context.get(), digest, &size) != 1) return std::nullopt;
         return ToHex(digest, size);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+std::optional<std::string> FileDigestHex(std::wstring_view path, const EVP_MD* md) {
+    try {
+        const ReadOnlyFile file(path);
+        return DescriptorDigestHex(file.fd(), md);
     } catch (...) {
         return std::nullopt;
     }
@@ -74,6 +86,14 @@ std::optional<std::string> FileMd5Hex(std::wstring_view path) {
 
 std::optional<std::string> FileSha256Hex(std::wstring_view path) {
     return FileDigestHex(path, EVP_sha256());
+}
+
+std::optional<std::string> DescriptorMd5Hex(int fd) {
+    return DescriptorDigestHex(fd, EVP_md5());
+}
+
+std::optional<std::string> DescriptorSha256Hex(int fd) {
+    return DescriptorDigestHex(fd, EVP_sha256());
 }
 
 std::optional<std::string> Sha256Hex(std::string_view bytes) {

@@ -13,6 +13,10 @@ namespace vesk::digest {
 std::optional<std::string> FileMd5Hex(std::wstring_view path);
 // The same with SHA-256.
 std::optional<std::string> FileSha256Hex(std::wstring_view path);
+// The same over what an open descriptor holds, from its start to its end, read by position
+// (the descriptor's own offset stays); nullopt on a read error.
+std::optional<std::string> DescriptorMd5Hex(int fd);
+std::optional<std::string> DescriptorSha256Hex(int fd);
 // The SHA-256 digest of bytes in lowercase hexadecimal.
 std::optional<std::string> Sha256Hex(std::string_view bytes);
 

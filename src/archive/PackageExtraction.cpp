@@ -1,5 +1,8 @@
 #include "PackageExtraction.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <exception>
@@ -7,6 +10,7 @@
 
 #include "ExtractionShares.h"
 #include "ZipHandle.h"
+#include "fs/Paths.h"
 
 namespace {
 
@@ -57,12 +61,12 @@ void ExtractShare(ZipHandle* zip, const std::vector<ExtractionEntry>& entries, c
     }
 }
 
-// A worker with its own handle; false when the handle could not be had, and nothing was
-// extracted.
-bool ExtractShareAlone(const std::wstring& packagePath, const std::wstring& programFolder,
+// A worker with its own handle on the same file; false when the handle could not be had, and
+// nothing was extracted.
+bool ExtractShareAlone(int packageFd, const std::wstring& programFolder,
                        const std::vector<ExtractionEntry>& entries, const Share& share,
                        Failures& failures) {
-    ZipHandle* zip = OpenZipFile(packagePath.c_str(), nullptr);
+    ZipHandle* zip = OpenZipDescriptor(packageFd, nullptr);
     if (!zip) return false;
     if (SetZipBaseFolder(zip, programFolder.c_str()) != kZipSuccess) {
         CloseZipFile(zip);
@@ -77,10 +81,19 @@ bool ExtractShareAlone(const std::wstring& packagePath, const std::wstring& prog
 
 PackageExtractionResult ExtractUpdatePackage(const std::wstring& packagePath,
                                              const std::wstring& programFolder, int workers) {
+    const int fd = open(vesk::fs::NativePath(packagePath).c_str(),
+                        O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    PackageExtractionResult result = ExtractHeldPackage(fd, programFolder, workers);
+    if (fd >= 0) close(fd);
+    return result;
+}
+
+PackageExtractionResult ExtractHeldPackage(int packageFd, const std::wstring& programFolder,
+                                           int workers) {
     PackageExtractionResult result;
     // A package that cannot be opened gives no handle; every call below then fails on its
     // own and nothing is extracted.
-    ZipHandle* zip = OpenZipFile(packagePath.c_str(), nullptr);
+    ZipHandle* zip = OpenZipDescriptor(packageFd, nullptr);
     result.opened = zip != nullptr;
     // Without a base the entries would land in whatever the current folder is.
     if (SetZipBaseFolder(zip, programFolder.c_str()) != kZipSuccess) {
@@ -100,8 +113,7 @@ PackageExtractionResult ExtractUpdatePackage(const std::wstring& packagePath,
     for (std::size_t s = 1; s < shares.size(); ++s) {
         try {
             threads.emplace_back([&, s] {
-                done[s] =
-                    ExtractShareAlone(packagePath, programFolder, entries, shares[s], found[s]);
+                done[s] = ExtractShareAlone(packageFd, programFolder, entries, shares[s], found[s]);
             });
         } catch (const std::exception&) {
             break;  // no more threads to be had: this thread takes what is left

@@ -38,6 +38,10 @@ inline constexpr unsigned long long kExtractionWorkPerWorker = 4ull * 1024 * 102
 PackageExtractionResult ExtractUpdatePackage(const std::wstring& packagePath,
                                              const std::wstring& programFolder,
                                              int workers = kAutomaticExtractionWorkers);
+// The same for the package an open descriptor holds (it stays the caller's): every worker reads
+// that very file, whatever is at its path by now.
+PackageExtractionResult ExtractHeldPackage(int packageFd, const std::wstring& programFolder,
+                                           int workers = kAutomaticExtractionWorkers);
 
 // True when a later run may succeed where this one failed: the archive could not be read
 // (0x800), a write failed or the disk was full (0x400), the data was damaged (0x700,

@@ -2,15 +2,16 @@
 
 #include "ZipArchive.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
-#include <cstdio>
 #include <cwchar>
-#include <filesystem>
 #include <memory>
 #include <new>
-#include <system_error>
 
 #include "ZipFileSource.h"
 #include "ZipHandle.h"
@@ -65,13 +66,9 @@ const wchar_t* MessageOf(ZipResult code) {
 
 // An archive of nothing but its end record; the directory reader misses a record that
 // starts the file, so such an archive is recognised here.
-bool IsEmptyArchive(const std::string& path, std::uint64_t archiveSize) {
-    // "e": a program started meanwhile from another thread must not inherit it.
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rbe"),
-                                                             std::fclose);
+bool IsEmptyArchive(int fd, std::uint64_t archiveSize) {
     unsigned char record[kEndRecordSize] = {};
-    if (archiveSize < kEndRecordSize || !in ||
-        std::fread(record, 1, kEndRecordSize, in.get()) != kEndRecordSize) {
+    if (archiveSize < kEndRecordSize || pread(fd, record, kEndRecordSize, 0) != kEndRecordSize) {
         return false;
     }
     const auto at = [&](int i) { return record[i] | record[i + 1] << 8; };
@@ -81,25 +78,25 @@ bool IsEmptyArchive(const std::string& path, std::uint64_t archiveSize) {
 }
 
 // False when the archive cannot be read; an empty archive opens without a reader.
-bool OpenReader(const std::string& path, ZipHandle& zip) {
-    std::error_code error;
-    const std::uint64_t archiveSize = std::filesystem::file_size(path, error);
-    if (error) return false;
+bool OpenReader(int fd, ZipHandle& zip) {
+    struct stat info {};
+    if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    const auto archiveSize = static_cast<std::uint64_t>(info.st_size);
     zlib_filefunc64_def functions = ZipFileSourceFunctions();
-    zip.reader = unzOpen2_64(path.c_str(), &functions);
-    if (!zip.reader) return IsEmptyArchive(path, archiveSize);
-    unz_global_info64 info{};
-    if (unzGetGlobalInfo64(zip.reader, &info) != UNZ_OK ||
-        info.number_entry > archiveSize / kSmallestCentralRecord) {
+    zip.reader = unzOpen2_64(&fd, &functions);
+    if (!zip.reader) return IsEmptyArchive(fd, archiveSize);
+    unz_global_info64 info64{};
+    if (unzGetGlobalInfo64(zip.reader, &info64) != UNZ_OK ||
+        info64.number_entry > archiveSize / kSmallestCentralRecord) {
         return false;
     }
-    zip.entryCount = static_cast<int>(std::min<ZPOS64_T>(info.number_entry, INT_MAX));
+    zip.entryCount = static_cast<int>(std::min<ZPOS64_T>(info64.number_entry, INT_MAX));
     return true;
 }
 
-ZipHandle* OpenHandle(const wchar_t* path, const char* password) {
+ZipHandle* OpenHandle(int fd, const char* password) {
     auto zip = std::make_unique<ZipHandle>();
-    if (!OpenReader(vesk::fs::NativePath(path), *zip)) {
+    if (!OpenReader(fd, *zip)) {
         ZipReturn(kZipCannotOpenFile);
         return nullptr;
     }
@@ -108,6 +105,23 @@ ZipHandle* OpenHandle(const wchar_t* path, const char* password) {
     ZipReturn(kZipSuccess);
     return zip.release();
 }
+
+// A descriptor of the file at a path, closed when it goes; a FIFO in its place is not waited on.
+class PathDescriptor {
+public:
+    explicit PathDescriptor(const wchar_t* path)
+        : m_fd(open(vesk::fs::NativePath(path).c_str(),
+                    O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)) {}
+    ~PathDescriptor() {
+        if (m_fd >= 0) close(m_fd);
+    }
+    PathDescriptor(const PathDescriptor&) = delete;
+    PathDescriptor& operator=(const PathDescriptor&) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
 
 void DescribeCount(const ZipHandle& zip, ZipEntry& entry) {
     entry = ZipEntry{};
@@ -133,7 +147,17 @@ ZipHandle* OpenZipFile(const wchar_t* path, const char* password) {
         return nullptr;
     }
     try {
-        return OpenHandle(path, password);
+        const PathDescriptor file(path);
+        return OpenHandle(file.fd(), password);
+    } catch (const std::bad_alloc&) {
+        ZipReturn(kZipNoMemory);
+        return nullptr;
+    }
+}
+
+ZipHandle* OpenZipDescriptor(int fd, const char* password) {
+    try {
+        return OpenHandle(fd, password);
     } catch (const std::bad_alloc&) {
         ZipReturn(kZipNoMemory);
         return nullptr;

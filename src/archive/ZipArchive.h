@@ -66,6 +66,9 @@ struct ZipHandle;
 // Opens an existing archive for reading; the extraction base starts as the current folder.
 // Null on failure (0x200 when the file cannot be opened or its directory cannot be read).
 ZipHandle* OpenZipFile(const wchar_t* path, const char* password);
+// The same for the file an open descriptor holds, which stays the caller's: the handle reads
+// through a duplicate of its own, by position, so handles on several threads may share it.
+ZipHandle* OpenZipDescriptor(int fd, const char* password);
 
 // Makes folder the extraction base, adding a separator when it ends in none.
 ZipResult SetZipBaseFolder(ZipHandle* zip, const wchar_t* folder);

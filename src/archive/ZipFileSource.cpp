@@ -60,14 +60,15 @@ ssize_t ReadPiece(Source& source, char* to, std::size_t size) {
     return filled <= 0 ? filled : static_cast<ssize_t>(TakeBuffered(source, to, size));
 }
 
-voidpf Open(voidpf, const void* path, int mode) {
-    if (!path || (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) {
+// The "path" is the caller's descriptor; the source reads from a duplicate of its own.
+voidpf Open(voidpf, const void* descriptor, int mode) {
+    if (!descriptor || (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) {
         return nullptr;
     }
     auto source = std::unique_ptr<Source>(new (std::nothrow) Source);
     if (!source) return nullptr;
     source->buffer.reset(new (std::nothrow) char[kReadAhead]);
-    source->fd = open(static_cast<const char*>(path), O_RDONLY | O_CLOEXEC);
+    source->fd = fcntl(*static_cast<const int*>(descriptor), F_DUPFD_CLOEXEC, 0);
     struct stat info {};
     if (!source->buffer || source->fd < 0 || fstat(source->fd, &info) != 0) {
         if (source->fd >= 0) close(source->fd);

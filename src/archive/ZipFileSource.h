@@ -5,5 +5,7 @@
 
 #include <ioapi.h>
 
-// File functions for unzOpen2_64 that open the named file for reading only.
+// File functions for unzOpen2_64 whose "path" is a pointer to a descriptor open for reading:
+// each open reads through a duplicate of it, by position, so the handles of several threads
+// may share one file, and the file is the one the descriptor holds, whatever its path is now.
 zlib_filefunc64_def ZipFileSourceFunctions();

@@ -35,6 +35,11 @@ public:
     bool Write(const char* data, size_t size) { return m_file.Write(data, size); }
     std::int64_t Size() { return static_cast<std::int64_t>(m_file.Size().value_or(0)); }
     bool IsOpen() const { return m_file.IsOpen(); }
+    // Nothing of a body that was refused stays behind.
+    void Discard() {
+        m_file.Close();
+        vesk::fs::DeleteFile(m_path);
+    }
 
 private:
     std::wstring m_path;
@@ -88,9 +93,18 @@ CINetDownLoad::Attempt CINetDownLoad::TryOnce(const std::wstring& url,
 
     LocalTarget target(localPath);
     std::int64_t received = 0;
+    bool tooLarge = false;
+    const auto exceedsLimit = [this](std::uint64_t bytes) {
+        return m_sizeLimit && bytes > *m_sizeLimit;
+    };
     vesk::net::HttpHandlers handlers;
     handlers.onResponse = [&](const vesk::net::HttpResponseHead& head) {
         if (head.status != 200 && head.status != 206) return false;
+        if (head.contentLength > 0 &&
+            exceedsLimit(static_cast<std::uint64_t>(head.contentLength))) {
+            result = kDownLoadTooLarge;
+            return false;
+        }
         if (!target.Create()) {
             result = kDownLoadFileError;
             return false;
@@ -99,6 +113,10 @@ CINetDownLoad::Attempt CINetDownLoad::TryOnce(const std::wstring& url,
         return true;
     };
     handlers.onBody = [&](const char* data, size_t size) {
+        if (exceedsLimit(static_cast<std::uint64_t>(received) + size)) {
+            tooLarge = true;
+            return false;
+        }
         received += static_cast<std::int64_t>(size);
         // A refused write shows in the size check below and the attempt starts over.
         target.Write(data, size);
@@ -107,6 +125,11 @@ CINetDownLoad::Attempt CINetDownLoad::TryOnce(const std::wstring& url,
     };
     const auto outcome = m_session.Get(url, handlers);
     if (!target.IsOpen()) return Attempt::Failed;  // no answer, a refused status, no file
-    (void)outcome;                                 // a broken-off body is caught by the size check
+    if (tooLarge) {
+        target.Discard();
+        result = kDownLoadTooLarge;
+        return Attempt::Failed;
+    }
+    (void)outcome;  // a broken-off body is caught by the size check
     return target.Size() == expected ? Attempt::Complete : Attempt::SizeDiffers;
 }

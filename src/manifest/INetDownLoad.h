@@ -1,9 +1,13 @@
 #pragma once
 // The HTTP downloader: every attempt starts from an empty file, the body is written in
 // pieces of at most 64 KiB as they arrive, and a body whose size differs from the announced
-// length is fetched again from the start, four attempts in all.
+// length is fetched again from the start, four attempts in all. With a size limit, a body
+// that would pass it (announced or as it arrives) is broken off, not retried, and no file of
+// it is left.
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 
 #include "IDownLoad.h"
 #include "net/HttpSession.h"
@@ -24,6 +28,9 @@ public:
                  int reserved4 = 0) override;
     void SetProgressCallback(DownLoadProgress progress) override { m_progress = progress; }
 
+    // The most bytes a body may have, for the downloads that follow; nullopt for no limit.
+    void SetSizeLimit(std::optional<std::uint64_t> maxBytes) { m_sizeLimit = maxBytes; }
+
     // Tests shorten the waits; the updater keeps the values above.
     void SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall);
 
@@ -36,4 +43,5 @@ private:
     DownLoadProgress m_progress = nullptr;
     std::chrono::milliseconds m_connectTimeout = kConnectTimeout;
     std::chrono::milliseconds m_stallTimeout = kStallTimeout;
+    std::optional<std::uint64_t> m_sizeLimit;
 };

@@ -4,6 +4,7 @@
 
 #include "INetDownLoad.h"
 #include "ManifestSignature.h"
+#include "VersionManifest.h"
 #include "fs/Files.h"
 
 void StartManifestFetchThread(const ManifestFetch& fetch, int attempt) {
@@ -17,10 +18,11 @@ void StartManifestFetchThread(const ManifestFetch& fetch, int attempt) {
 
 namespace {
 
-// One download into a fresh local file; kDownLoadOk or the failure.
-int FetchFile(const std::wstring& url, const std::wstring& localPath) {
+// One download of at most maxBytes into a fresh local file; kDownLoadOk or the failure.
+int FetchFile(const std::wstring& url, const std::wstring& localPath, std::size_t maxBytes) {
     if (vesk::fs::GetAttributes(localPath)) vesk::fs::DeleteFile(localPath);
     CINetDownLoad downloader;
+    downloader.SetSizeLimit(maxBytes);
     int result = kDownLoadNetworkError;
     if (downloader.Init()) result = downloader.DownLoad(url, localPath, nullptr);
     downloader.Uninit();
@@ -30,7 +32,8 @@ int FetchFile(const std::wstring& url, const std::wstring& localPath) {
 void FetchSignature(const ManifestFetch& fetch) {
     const std::wstring local = fetch.localPath + kSignatureSuffix;
     for (int attempt = 1; attempt <= kManifestAttempts; ++attempt) {
-        if (FetchFile(fetch.url + kSignatureSuffix, local) == kDownLoadOk) return;
+        if (FetchFile(fetch.url + kSignatureSuffix, local, kMaxSignatureBytes) == kDownLoadOk)
+            return;
     }
     if (vesk::fs::GetAttributes(local)) vesk::fs::DeleteFile(local);
 }
@@ -38,7 +41,7 @@ void FetchSignature(const ManifestFetch& fetch) {
 }  // namespace
 
 void ManifestFetchThread(const ManifestFetch& fetch, int attempt) {
-    const int result = FetchFile(fetch.url, fetch.localPath);
+    const int result = FetchFile(fetch.url, fetch.localPath, kMaxManifestBytes);
     if (result == kDownLoadOk && fetch.withSignature) FetchSignature(fetch);
 
     if (result == kDownLoadOk) {

@@ -4,7 +4,9 @@
 // outcome is posted to the sink: WM_UPDATE_RUN_WORKER (0, 0) or, after the last failure,
 // WM_UPDATE_DOWNLOAD_FAILED (0, 1). With a signature wanted, the manifest's signature
 // (url + ".sig", into localPath + ".sig") follows it with as many attempts; a signature that
-// does not come is left for the manifest's check to refuse. The threads are never joined.
+// does not come is left for the manifest's check to refuse. A manifest larger than the parser
+// takes (kMaxManifestBytes) is a failed attempt, and so is a signature beyond
+// kMaxSignatureBytes: neither download goes on past its limit. The threads are never joined.
 
 #include <memory>
 #include <string>

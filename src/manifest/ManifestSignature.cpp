@@ -9,9 +9,6 @@
 
 namespace {
 
-// Far more than 128 digits and a line end: anything larger is no signature or key.
-constexpr std::size_t kMaxSignatureBytes = 1024;
-
 bool IsLowerHexDigest(const std::string& text) {
     return text.size() == 64 && std::ranges::all_of(text, [](char c) {
                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
@@ -100,6 +97,10 @@ bool ParseSignedManifest(const std::wstring& path, const UpdateKey& key, std::in
     std::string expires;
     if (!ParseManifestText(*bytes, parsed, &expires) || !HasSafeNames(parsed)) {
         refusal = L"the signed manifest is unreadable";
+        return false;
+    }
+    if (std::wstring why = LongVersionIdRefusal(parsed); !why.empty()) {
+        refusal = std::move(why);
         return false;
     }
     for (const UpdatePackage& package : parsed) {

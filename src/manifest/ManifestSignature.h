@@ -7,6 +7,7 @@
 // valid key refuses every manifest; so does anything else at its place, a dangling link or a
 // path the system cannot answer for. An installation without the file is not concerned.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,6 +17,9 @@
 
 inline constexpr wchar_t kUpdateKeyFile[] = L"update_key.pub";
 inline constexpr wchar_t kSignatureSuffix[] = L".sig";
+// Far more than 128 digits and a line end: anything larger is no signature or key, and a
+// download stops there.
+inline constexpr std::size_t kMaxSignatureBytes = 1024;
 
 struct UpdateKey {
     bool present = false;                               // the installation carries a key file

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "PackageName.h"
+#include "VersionSettings.h"
 #include "fs/Files.h"
 #include "text/AnsiCodePage.h"
 #include "text/Number.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr size_t kMaxManifestBytes = 16u << 20;
 constexpr size_t kMaxManifestDepth = 64;
 
 std::string Attribute(const TiXmlElement& element, const char* name) {
@@ -92,10 +92,23 @@ std::optional<std::string> ReadManifestFile(const std::wstring& path) {
     }
 }
 
-bool ParseManifest(const std::wstring& path, UpdatePackageList& packages) {
+std::wstring LongVersionIdRefusal(const UpdatePackageList& packages) {
+    for (const UpdatePackage& package : packages) {
+        if (package.id.size() > kMaxVersionIdChars)
+            return L"the id " + package.id + L" of package " + package.name + L" is longer than " +
+                   std::to_wstring(kMaxVersionIdChars) + L" characters";
+    }
+    return {};
+}
+
+bool ParseManifest(const std::wstring& path, UpdatePackageList& packages, std::wstring* refusal) {
     const std::optional<std::string> bytes = ReadManifestFile(path);
     UpdatePackageList parsed;
     if (!bytes || !ParseManifestText(*bytes, parsed) || !HasSafeNames(parsed)) return false;
+    if (std::wstring why = LongVersionIdRefusal(parsed); !why.empty()) {
+        if (refusal) *refusal = std::move(why);
+        return false;
+    }
     for (UpdatePackage& package : parsed) package.sha256.clear();
     packages = std::move(parsed);
     return true;

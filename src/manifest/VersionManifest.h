@@ -2,6 +2,7 @@
 // The version manifest: parsing it into packages, comparing versions and choosing what to
 // download.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,14 +10,19 @@
 
 #include "UpdatePackage.h"
 
+// The largest manifest that is parsed; a download stops there.
+inline constexpr std::size_t kMaxManifestBytes = 16u << 20;
+
 // The installed version before the first update; the empty string means the same.
 inline constexpr wchar_t kNothingInstalled[] = L"0000";
 
 // Reads the manifest file: the "updatepackage" elements of "root" in document order, then
 // its "latestpackage". False when the file cannot be read or lacks any of the three, or a
-// package's name is no safe file name (IsSafePackageName).
+// package's name is no safe file name (IsSafePackageName), or a package's id is one the
+// installation could not record (LongVersionIdRefusal, which then fills refusal).
 // Digests beyond the md5 are not kept: they count only in a signed manifest.
-bool ParseManifest(const std::wstring& path, UpdatePackageList& packages);
+bool ParseManifest(const std::wstring& path, UpdatePackageList& packages,
+                   std::wstring* refusal = nullptr);
 // The same for the bytes, keeping every package's "sha256"; expires, when given, receives the
 // "expires" attribute of "root" (empty when it has none).
 bool ParseManifestText(std::string_view xml, UpdatePackageList& packages,
@@ -24,6 +30,10 @@ bool ParseManifestText(std::string_view xml, UpdatePackageList& packages,
 // A name becomes a path in the package folder: false when one would lead elsewhere
 // (IsSafePackageName).
 bool HasSafeNames(const UpdatePackageList& packages);
+// Why the packages cannot be taken when one's id is longer than version.ini keeps
+// (kMaxVersionIdChars), for the log; empty when every id fits. Every id counts: each is
+// compared with the installed one, and the latest is recorded.
+std::wstring LongVersionIdRefusal(const UpdatePackageList& packages);
 // The manifest file's bytes; nullopt when it cannot be read whole.
 std::optional<std::string> ReadManifestFile(const std::wstring& path);
 

@@ -18,7 +18,7 @@ constexpr wchar_t kDirectDownloadKey[] = L"DirectDownload";
 constexpr wchar_t kPartnerNameKey[] = L"PartnerName";
 
 // Buffer sizes of the reads, terminator included.
-constexpr size_t kVersionChars = 16;
+constexpr size_t kVersionChars = kMaxVersionIdChars + 1;
 constexpr size_t kUrlChars = 512;
 constexpr size_t kAddressChars = 1024;
 constexpr size_t kPartnerChars = 128;

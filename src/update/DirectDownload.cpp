@@ -2,32 +2,30 @@
 // retry budget for all of them.
 
 #include "INetDownLoad.h"
+#include "PackageAcceptance.h"
 #include "PackageChecksum.h"
 #include "UpdateLog.h"
 #include "UpdateMessages.h"
 #include "UpdateWindowMessages.h"
 #include "UpdateWorker.h"
 #include "WorkerThreads.h"
-#include "fs/Files.h"
 
 namespace {
 
 // Retries after a failed download, shared by all packages of the run.
 constexpr int kRetryBudget = 4;
 
-// One package into its local path; a file that differs from the manifest's digest counts as
-// a failed download and is not left behind.
-bool FetchPackage(IDownLoad& downloader, const UpdateState& state, const UpdatePackage& package) {
-    const std::wstring local = state.LocalPathOf(package);
-    if (downloader.DownLoad(state.version.packageAddress + package.name, local, nullptr) !=
-        kDownLoadOk) {
-        return false;
-    }
-    if (PackageMatchesChecksum(package, local)) return true;
-    WriteUpdateLog(L"Package %s does not match its %s.", package.name,
-                   PackageChecksumName(package));
-    vesk::fs::DeleteFile(local);
-    return false;
+constexpr wchar_t kLineEnd[] = L".";
+
+// One package into its local path, no larger than the manifest's size; a file that differs
+// from the manifest counts as a failed download and is not left behind. One that matches is
+// held for the install.
+bool FetchPackage(CINetDownLoad& downloader, UpdateState& state, const UpdatePackage& package) {
+    downloader.SetSizeLimit(PackageSizeLimit(package));
+    const int result = downloader.DownLoad(state.version.packageAddress + package.name,
+                                           state.LocalPathOf(package), nullptr);
+    if (result == kDownLoadTooLarge) LogPackageTooLarge(package, kLineEnd);
+    return result == kDownLoadOk && AcceptDownloadedPackage(state, package, kLineEnd);
 }
 
 // True when every package came in.

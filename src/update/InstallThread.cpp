@@ -1,5 +1,6 @@
 // The install: the library let go, the browsers' plug-ins released, each downloaded package
-// unpacked over the program folder with the user's game catalogue carried over, and deleted.
+// unpacked, as it was checked, over the program folder with the user's game catalogue carried
+// over, and deleted.
 
 #include "BrowserPlugins.h"
 #include "GameCatalogue.h"
@@ -43,9 +44,17 @@ bool CheckExtraction(const std::wstring& package, const PackageExtractionResult&
     return complete;
 }
 
-bool InstallPackage(const std::wstring& programFolder, const std::wstring& package) {
-    const std::vector<SavedCatalogue> catalogues = ReadGameCatalogues(programFolder);
-    const PackageExtractionResult result = ExtractUpdatePackage(package, programFolder);
+// Unpacks the package through the descriptor its check left open, never by its path again.
+bool InstallPackage(UpdateState& state, const std::wstring& package) {
+    const auto held = state.checkedPackages.find(package);
+    if (held == state.checkedPackages.end() || !held->second) {
+        WriteUpdateLog(L"Package %s was never checked, update not recorded.", package);
+        return false;
+    }
+    const std::vector<SavedCatalogue> catalogues = ReadGameCatalogues(state.programFolder);
+    const PackageExtractionResult result =
+        ExtractHeldPackage(held->second->Descriptor(), state.programFolder);
+    state.checkedPackages.erase(held);
     vesk::fs::DeleteFile(package);
     MergeGameCatalogues(catalogues);
     return CheckExtraction(package, result);
@@ -72,7 +81,7 @@ void InstallThread(const std::shared_ptr<UpdateState>& state) {
     for (const std::wstring& package : TheUpdateSettings().downloadedPackages) {
         if (package.empty()) break;
         // Later packages build on this one: stop, and let the next run repair it.
-        if (!InstallPackage(state->programFolder, package)) {
+        if (!InstallPackage(*state, package)) {
             window.Post(WM_UPDATE_DOWNLOAD_FAILED, 0, 1);
             return;
         }

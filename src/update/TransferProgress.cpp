@@ -3,7 +3,7 @@
 
 #include <cwchar>
 
-#include "PackageChecksum.h"
+#include "PackageAcceptance.h"
 #include "PackageTransfer.h"
 #include "ProgressDisplay.h"
 #include "UpdateLog.h"
@@ -41,12 +41,9 @@ void CVeskUpdateDlg::OnTransferTick() {
 void CVeskUpdateDlg::OnTransferFinished() {
     UpdateState& state = *m_state;
     const UpdatePackage& done = state.CurrentPackage();
-    // What the service delivered is checked as a direct download is: a package that differs
-    // from the manifest is never unpacked.
-    if (!PackageMatchesChecksum(done, state.LocalPathOf(done))) {
-        WriteUpdateLog(L"Package %s does not match its %s,exit.", done.name,
-                       PackageChecksumName(done));
-        fs::DeleteFile(state.LocalPathOf(done));
+    // What the service delivered is checked as a direct download is, its size first: a
+    // package that differs from the manifest is never unpacked.
+    if (!AcceptDownloadedPackage(state, done, L",exit.")) {
         PostMessage(WM_UPDATE_DOWNLOAD_FAILED, 0, 1);
         return;
     }

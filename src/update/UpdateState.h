@@ -10,12 +10,15 @@
 // and is guarded.
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "ManifestSignature.h"
 #include "UpdatePackage.h"
 #include "VersionSettings.h"
+#include "fs/HeldFile.h"
 #include "gfx/Geometry.h"
 #include "ui/WindowHandle.h"
 
@@ -43,6 +46,9 @@ public:
     std::int64_t totalBytes = 0;
     std::int64_t bytesDone = 0;  // packages fetched through the service
     std::wstring partnerName;
+    // Each package that passed its check, held open from the check to its install, by local
+    // path: what is unpacked is what was checked, whatever is at the path by then.
+    std::map<std::wstring, std::shared_ptr<const vesk::fs::HeldFile>> checkedPackages;
 
     std::wstring PackageFolder() const { return programFolder + L"tmp/"; }
     std::wstring LocalPathOf(const UpdatePackage& package) const {

@@ -23,14 +23,20 @@ constexpr std::uint64_t kSpaceFactor = 3;
 
 enum class Check { GoOn, Ended };
 
+constexpr wchar_t kManifestRefusedLine[] = L"Manifest refused: %s.";
+
 // The manifest as the installation accepts it: signed by its key when it carries one.
 bool AcceptManifest(UpdateState& state) {
     const std::wstring& path = TheUpdateSettings().localManifestPath;
-    if (!state.updateKey.present) return ParseManifest(path, state.packages);
     std::wstring refusal;
+    if (!state.updateKey.present) {
+        const bool accepted = ParseManifest(path, state.packages, &refusal);
+        if (!refusal.empty()) WriteUpdateLog(kManifestRefusedLine, refusal);
+        return accepted;
+    }
     const bool accepted = ParseSignedManifest(path, state.updateKey, vesk::clock::UtcSecondsNow(),
                                               state.packages, refusal);
-    if (!accepted) WriteUpdateLog(L"Manifest refused: %s.", refusal);
+    if (!accepted) WriteUpdateLog(kManifestRefusedLine, refusal);
     vesk::fs::DeleteFile(path + kSignatureSuffix);
     return accepted;
 }

@@ -110,6 +110,39 @@ TEST_F(DownLoadTest, MissingLengthWorksOnlyForAnEmptyBody) {
     EXPECT_EQ(m_server.RequestCount("/full"), 4);
 }
 
+// A body may reach the limit but not pass it, whether the server says its length or not; one
+// that would is broken off at once, never tried again, and leaves nothing behind.
+TEST_F(DownLoadTest, BodyBeyondTheSizeLimitIsBrokenOffAndNotKept) {
+    constexpr std::uint64_t kLimit = 200000;
+    const struct {
+        const char* what;
+        TestResponse response;
+        int result;
+    } rows[] = {
+        {"at the limit", {.body = Body(kLimit)}, kDownLoadOk},
+        {"announced beyond", {.body = Body(kLimit + 1)}, kDownLoadTooLarge},
+        {"announced within, sent beyond",
+         {.body = Body(3 * kLimit), .announcedLength = kLimit},
+         kDownLoadOk},
+        {"no length, beyond", {.body = Body(3 * kLimit), .omitLength = true}, kDownLoadTooLarge},
+    };
+    m_downloader.SetSizeLimit(kLimit);
+    int n = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string path = "/body" + std::to_string(++n);
+        m_server.Serve(path, row.response);
+        EXPECT_EQ(Fetch(path), row.result);
+        EXPECT_EQ(m_server.RequestCount(path), 1);
+        if (row.result == kDownLoadOk) {
+            EXPECT_EQ(std::filesystem::file_size(m_dir / "file.bin"), kLimit);
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(m_dir / "file.bin"));
+        }
+        std::filesystem::remove(m_dir / "file.bin");
+    }
+}
+
 TEST_F(DownLoadTest, RefusedStatusFailsAtOnceAndLeavesTheLocalFileAlone) {
     vesk::test::WriteFileBytes(m_dir / "file.bin", "old content");
     for (int status : {404, 500, 204, 301}) {

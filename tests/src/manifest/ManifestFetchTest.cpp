@@ -5,8 +5,10 @@
 #include <tuple>
 
 #include "ManifestFetch.h"
+#include "ManifestSignature.h"
 #include "TempDir.h"
 #include "TestHttpServer.h"
+#include "VersionManifest.h"
 #include "VersionSettings.h"
 #include "profile/ProfileFile.h"
 
@@ -65,6 +67,34 @@ TEST(ManifestFetch, FourFailedAttemptsPostTheFailure) {
     EXPECT_EQ(sink->Next(), RecordingSink::Message(WM_UPDATE_DOWNLOAD_FAILED, 0, 1));
     EXPECT_EQ(server.RequestCount("/updates/veskversion.xml"), 4);
     EXPECT_FALSE(std::filesystem::exists(dir / "tmp/veskversion.xml"));  // deleted first
+}
+
+// Neither download goes past what its reader takes: a manifest one byte beyond the parser's
+// limit fails every attempt, a signature beyond its own is left out for the check to refuse.
+TEST(ManifestFetch, ManifestAndSignatureStopAtTheirLimits) {
+    const struct {
+        std::size_t manifestBytes;
+        std::size_t signatureBytes;
+        bool fetched;
+        bool signed_;
+    } rows[] = {{kMaxManifestBytes, kMaxSignatureBytes, true, true},
+                {kMaxManifestBytes + 1, kMaxSignatureBytes, false, false},
+                {100, kMaxSignatureBytes + 1, true, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.manifestBytes);
+        vesk::test::TempDir dir;
+        vesk::test::TestHttpServer server;
+        server.Serve("/v.xml", {.body = std::string(row.manifestBytes, 'm')});
+        server.Serve("/v.xml.sig", {.body = std::string(row.signatureBytes, 's')});
+        auto sink = std::make_shared<RecordingSink>();
+        ManifestFetchThread({server.WideUrl("/v.xml"), dir.wide() + L"v.xml", sink, true},
+                            kManifestAttempts);
+        EXPECT_EQ(sink->Next(), RecordingSink::Message(
+                                    row.fetched ? WM_UPDATE_RUN_WORKER : WM_UPDATE_DOWNLOAD_FAILED,
+                                    0, row.fetched ? 0 : 1));
+        EXPECT_EQ(std::filesystem::exists(dir / "v.xml"), row.fetched);
+        EXPECT_EQ(std::filesystem::exists(dir / "v.xml.sig"), row.signed_);
+    }
 }
 
 TEST(VersionSettings, FirstRunCreatesTheVersionFileFromTheInstallation) {

@@ -8,7 +8,9 @@
 #include "SmallStack.h"
 #include "TempDir.h"
 #include "VersionManifest.h"
+#include "VersionSettings.h"
 #include "WithoutFileLocks.h"
+#include "text/Utf.h"
 
 namespace {
 
@@ -215,6 +217,53 @@ TEST(ParseManifest, ReadsTheFileAndFailsWithoutOne) {
     EXPECT_TRUE(ParseManifest(dir.wide() + L"m.xml", list));
     EXPECT_EQ(list.size(), 2u);
     EXPECT_FALSE(ParseManifest(dir.wide() + L"absent.xml", list));
+}
+
+// Every id is compared with the installed one and the latest is recorded: one that version.ini
+// would give back cut makes the manifest unreadable, and the reason names it.
+TEST(ParseManifest, AnIdLongerThanTheInstallationKeepsIsRefused) {
+    const std::wstring longest(kMaxVersionIdChars, L'9');
+    struct Row {
+        std::wstring latest;
+        std::wstring update;
+        const wchar_t* refusal;
+    };
+    const Row rows[] = {
+        {L"release-2024-01", L"release-2024-00", L""},
+        {longest, L"1", L""},
+        {L"release-2024-0002", L"1",
+         L"the id release-2024-0002 of package full.zip is longer than 15 characters"},
+        {L"2", L"release-2024-0001",
+         L"the id release-2024-0001 of package p1.zip is longer than 15 characters"},
+        {longest + L"9", L"1", nullptr},
+    };
+    vesk::test::TempDir dir;
+    for (const Row& row : rows) {
+        const std::string latest = vesk::text::WideToUtf8(row.latest);
+        SCOPED_TRACE(latest);
+        vesk::test::WriteFileBytes(dir / "m.xml",
+                                   "<?xml version='1.0' encoding='UTF-8'?><root>"
+                                   "<latestpackage id='" +
+                                       latest +
+                                       "' name='full.zip'/>"
+                                       "<updatepackage id='" +
+                                       vesk::text::WideToUtf8(row.update) +
+                                       "' name='p1.zip'/></root>");
+        UpdatePackageList list;
+        std::wstring refusal;
+        const bool accepted = row.refusal && !*row.refusal;
+        EXPECT_EQ(ParseManifest(dir.wide() + L"m.xml", list, &refusal), accepted);
+        if (row.refusal) {
+            EXPECT_EQ(refusal, row.refusal);
+        } else {
+            EXPECT_NE(refusal, L"");
+        }
+        if (accepted) {
+            // What is recorded reads back whole.
+            ASSERT_TRUE(WriteInstalledVersion(dir.wide(), list.back().id));
+            EXPECT_EQ(ReadVersionSettings(dir.wide()).installedVersion, row.latest);
+        }
+    }
 }
 
 TEST(ParseManifest, ReadsTheFileWhereFilesCannotBeLocked) {
