@@ -2,6 +2,7 @@
 
 #include "HttpGet.h"
 #include "LibLog.h"
+#include "ServiceOwner.h"
 
 namespace vesk::tsp {
 
@@ -10,7 +11,7 @@ std::string CallService(std::wstring_view method, const RestParams& params) {
     LibLog(method);
     const std::wstring url = BuildServiceUrl(method, query);
     LibLog(url);
-    return HttpGet(url);
+    return HttpGet(url, kHttpLimits, kMaxServiceReply, &IsOwnServiceConnection);
 }
 
 }  // namespace vesk::tsp

@@ -8,7 +8,8 @@
 
 namespace vesk::tsp {
 
-// The reply body; empty when no reply arrived. Safe from any thread.
+// The reply body; empty when no reply arrived, when it was longer than any reply of the
+// service, or when the port's listener belongs to another user. Safe from any thread.
 std::string CallService(std::wstring_view method, const RestParams& params);
 
 }  // namespace vesk::tsp

@@ -1,14 +1,13 @@
 #include "DiskTokenFile.h"
 
 #include <chrono>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "ServiceRegistration.h"
 #include "fs/ConfinedFolder.h"
-#include "fs/Files.h"
+#include "fs/FolderEntry.h"
 #include "fs/Paths.h"
 #include "fs/ReplacementFile.h"
 #include "text/Utf.h"
@@ -28,6 +27,19 @@ std::vector<std::wstring> TrustedFolders() {
 
 bool IsFileName(std::wstring_view name) {
     return !name.empty() && name != L"." && name != L"..";
+}
+
+// What may stand where the token goes: nothing, or a regular file that can only be an
+// earlier token. A program, above all the service's own, is never written over.
+DiskTokenWrite CheckTarget(const fs::FolderEntry& entry) {
+    using Kind = fs::FolderEntry::Kind;
+    if (entry.kind == Kind::Absent) return DiskTokenWrite::Written;
+    if (entry.kind == Kind::Link) return DiskTokenWrite::Refused;
+    if (entry.kind != Kind::File) return DiskTokenWrite::Failed;
+    if (entry.executable || entry.size > kDiskTokenLimit ||
+        fs::IsSameFile(entry, ServiceProgramIn(ReadServiceRegistration().folder)))
+        return DiskTokenWrite::Refused;
+    return DiskTokenWrite::Written;
 }
 
 // The file's folder is reached from base one name at a time, never through a link, so
@@ -50,13 +62,12 @@ DiskTokenWrite WriteBelow(const std::wstring& base, const std::wstring& path,
         case fs::ConfinedFolder::Result::Failed:
             return DiskTokenWrite::Failed;
     }
-    // A link there is refused; one that appears meanwhile is replaced, never followed.
-    std::error_code ignored;
-    const auto type = std::filesystem::symlink_status(fs::NativePath(path), ignored).type();
-    if (type == std::filesystem::file_type::symlink) return DiskTokenWrite::Refused;
-    const bool created = type == std::filesystem::file_type::not_found;
-    if (!created && type != std::filesystem::file_type::regular) return DiskTokenWrite::Failed;
+    const fs::FolderEntry entry = fs::InspectEntry(folder, name);
+    if (const DiskTokenWrite allowed = CheckTarget(entry); allowed != DiskTokenWrite::Written)
+        return allowed;
 
+    // Written beside and renamed into place: whatever appears there meanwhile is replaced,
+    // never followed or written into.
     fs::ReplacementFile file;
     if (fs::ReplacementFile::Create(folder, name, false, file) != fs::ReplacementFile::Result::Ok ||
         !file.Write(bytes.data(), bytes.size()))
@@ -65,7 +76,7 @@ DiskTokenWrite WriteBelow(const std::wstring& base, const std::wstring& path,
     if (!file.Commit(false, now, now)) return DiskTokenWrite::Failed;
     // The service may run as another user; a file it cannot read fails only the validation.
     // Never a file we did not make: its owner chose who may read it.
-    if (created) fs::GrantEveryoneReadWrite(path);
+    if (entry.kind == fs::FolderEntry::Kind::Absent) fs::GrantEveryoneReadWrite(folder, name);
     return DiskTokenWrite::Written;
 }
 

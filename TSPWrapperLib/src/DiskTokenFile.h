@@ -14,15 +14,18 @@ inline constexpr std::size_t kDiskTokenLimit = 2047;
 enum class DiskTokenWrite {
     Written,
     // The path lies outside the folders the service may name, escapes them with "..", or
-    // leads through a link: whatever answers on the service's port names it.
+    // leads through a link, or what stands there cannot be an earlier token (a program, the
+    // service's own above all, or a file larger than any token): whatever answers on the
+    // service's port names it.
     Refused,
     Failed,  // nothing written: no path, a token too long, a missing folder, a failed write
 };
 
 // Writes exactly the UTF-8 bytes of token.diskToken (no terminator, no line end) to
-// token.filePath, replacing the file, but only below the service's registered program
-// folder or the local application-data folder, where the service keeps its data. A file
-// it creates lets every user read and write it; a file it replaces keeps its permissions.
+// token.filePath, as a new file or in place of an earlier token (a regular file without
+// execute permission and no larger than a token), but only below the service's registered
+// program folder or the local application-data folder, where the service keeps its data. A
+// file it creates lets every user read and write it; a file it replaces keeps its permissions.
 // A disk token longer than kDiskTokenLimit bytes is refused rather than cut, so the
 // service never sees half a token. Safe from any thread.
 DiskTokenWrite WriteDiskTokenFile(const TokenInfo& token);

@@ -45,11 +45,14 @@ std::string LibLogPathFor(const std::string& executablePath) {
 }
 
 void LibLog(std::wstring_view message) {
-    if (!kLibLogEnabled) return;
+    if (kLibLogEnabled) LibLogRefusal(message);
+}
+
+void LibLogRefusal(std::wstring_view message) {
     const std::string bytes = text::WideToUtf8(FormatLibLogRecord(UtcNow(), message));
     static std::mutex mutex;
     std::lock_guard lock(mutex);
-    if (std::FILE* file = std::fopen(LogPath().c_str(), "a+")) {
+    if (std::FILE* file = std::fopen(LogPath().c_str(), "a+e")) {
         std::fwrite(bytes.data(), 1, bytes.size(), file);
         std::fclose(file);
     }

@@ -1,63 +1,52 @@
 #include "ServiceInstaller.h"
 
-#include <cstdlib>
-#include <filesystem>
-
-#include "HttpGet.h"
+#include "InstallerSignature.h"
 #include "KeptForTheProcess.h"
+#include "LibLog.h"
 #include "RunProgram.h"
 #include "ServiceRegistration.h"
+#include "digest/PublisherKey.h"
+#include "dynlib/ModuleFolder.h"
 #include "fs/Files.h"
 #include "fs/Paths.h"
-#include "fs/WholeFile.h"
+#include "fs/PrivateFolder.h"
 #include "process/Launch.h"
-#include "text/Utf.h"
 
 namespace vesk::tsp {
 namespace {
 
-// The maker's download server; the demo and the tests name their own.
-constexpr const wchar_t* kDefaultDownloadServer = L"http://download.tirsa.test";
-constexpr const char* kDownloadServerVariable = "VESK_TSP_DOWNLOAD_SERVER";
-constexpr const wchar_t* kInstallerPath = L"/tirsa/tsp/TSPInst.exe";
 constexpr const wchar_t* kTemporaryFolder = L"Tirsa_Temp/";
 constexpr const wchar_t* kInstallerArguments = L"/S --partner=";
+constexpr const wchar_t* kInstallerRefused = L"Service installer not run: ";
 
 std::wstring FileNameOf(const std::wstring& url) {
     return url.substr(url.rfind(L'/') + 1);
 }
 
-// The installer's file, or nullopt when it could not be written whole.
-std::optional<std::wstring> SaveInstaller(const std::string& body) {
-    const auto folder = InstallerFolder();
-    if (!folder) return std::nullopt;
-    const std::wstring path = *folder + FileNameOf(InstallerUrl());
-    // Beside and renamed over: a copy from an earlier attempt may still be running.
-    if (!fs::WriteWholeFile(path, body, /*executable=*/true)) return std::nullopt;
-    return path;
+// The library's own folder, where its installation keeps the publisher's key; the host
+// program may lie elsewhere.
+std::wstring LibraryFolder() {
+    static const char anchor = 0;
+    return dynlib::FolderOfModuleHolding(&anchor);
 }
 
-bool LargeEnough(const std::wstring& path) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(fs::NativePath(path), error);
-    return !error && size >= kSmallestInstaller;
+// The installer's file, in a folder made afresh that only this user may enter, or nullopt
+// when it could not be written whole as a new file there.
+std::optional<std::wstring> SaveInstaller(const std::wstring& url, const std::string& body) {
+    const auto folder = InstallerFolder();
+    fs::PrivateFolder place;
+    if (!folder || !fs::PrivateFolder::MakeFresh(*folder, place)) return std::nullopt;
+    const std::wstring name = FileNameOf(url);
+    if (!place.WriteNewFile(name, body, /*executable=*/true)) return std::nullopt;
+    return *folder + name;
 }
 
 }  // namespace
 
-std::wstring InstallerUrl() {
-    const char* server = std::getenv(kDownloadServerVariable);
-    const std::wstring base = server && *server ? text::Utf8ToWide(server) : kDefaultDownloadServer;
-    return base + kInstallerPath;
-}
-
 std::optional<std::wstring> InstallerFolder() {
     const auto local = fs::LocalAppDataFolder();
-    if (!local) return std::nullopt;
-    const std::wstring folder = *local + kTemporaryFolder;
-    if (!fs::CreateFolderTree(folder)) return std::nullopt;
-    fs::SetReadOnly(folder, false);
-    return folder;
+    if (!local || !fs::CreateFolderTree(*local)) return std::nullopt;
+    return *local + kTemporaryFolder;
 }
 
 ServiceInstaller& ServiceInstaller::Instance() {
@@ -68,16 +57,27 @@ ServiceInstaller& ServiceInstaller::Instance() {
 bool ServiceInstaller::Start(const std::wstring& partner) {
     std::lock_guard lock(m_mutex);
     if (m_process || m_state == kInstalled) return true;
+    const std::wstring url = InstallerUrl();
     // However long a slow line takes, as long as the installer keeps arriving.
-    const std::string body = HttpGet(InstallerUrl(), m_downloadLimits);
+    const std::string body = HttpGet(url, m_downloadLimits, kLargestInstaller);
     if (body.empty()) return false;
-    const auto path = SaveInstaller(body);
-    if (!path || !LargeEnough(*path)) return false;
-    fs::MakeExecutable(*path);
+    const auto path = SaveInstaller(url, body);
+    if (!path || body.size() < kSmallestInstaller || !IsPublishers(url, body)) return false;
     m_process = RunProgram(*path, kInstallerArguments + partner);
     if (!m_process) return false;
     m_state = kRunning;
     return true;
+}
+
+bool ServiceInstaller::IsPublishers(const std::wstring& url, const std::string& installer) {
+    const digest::PublisherKey key = digest::ReadPublisherKey(LibraryFolder());
+    if (!key.present) return true;
+    const std::string signature =
+        key.key ? HttpGet(url + kInstallerSignatureSuffix, m_downloadLimits, kMaxInstallerSignature)
+                : std::string();
+    const auto refusal = InstallerRefusal(installer, key, signature);
+    if (refusal) LibLogRefusal(kInstallerRefused + *refusal);
+    return !refusal;
 }
 
 void ServiceInstaller::SetDownloadLimits(HttpLimits limits) {

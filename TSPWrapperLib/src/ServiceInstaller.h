@@ -7,10 +7,13 @@
 #include <string>
 
 #include "HttpGet.h"
+#include "InstallerUrl.h"
 
 namespace vesk::tsp {
 
 inline constexpr std::size_t kSmallestInstaller = 1048576;
+// Many times any installer's size: a longer download is no installer.
+inline constexpr std::size_t kLargestInstaller = std::size_t{64} << 20;
 
 class ServiceInstaller {
 public:
@@ -18,8 +21,11 @@ public:
 
     static ServiceInstaller& Instance();
 
-    // Downloads the installer into the temporary folder and runs it with
-    // "/S --partner=PARTNER"; true when it runs, already ran, or the service is installed.
+    // Downloads the installer (up to kLargestInstaller bytes) as a new file into the
+    // temporary folder, made afresh for it, and runs it with "/S --partner=PARTNER" when it
+    // holds at least kSmallestInstaller bytes and, in an installation that carries its
+    // publisher's key beside the library, when that key signed it (a refusal is logged);
+    // true when it runs, already ran, or the service is installed.
     bool Start(const std::wstring& partner);
     // Notices a finished installer; an installed service whose registration is gone counts
     // as idle again.
@@ -29,6 +35,8 @@ public:
 
 private:
     ServiceInstaller() = default;
+    // True unless the library's installation carries a key that did not sign installer.
+    bool IsPublishers(const std::wstring& url, const std::string& installer);
 
     std::recursive_mutex m_mutex;
     State m_state = kIdle;
@@ -36,11 +44,8 @@ private:
     HttpLimits m_downloadLimits = kHttpLimits;
 };
 
-// The installer's address: the download server (VESK_TSP_DOWNLOAD_SERVER when set) and
-// the fixed path "/tirsa/tsp/TSPInst.exe".
-std::wstring InstallerUrl();
-// "Tirsa_Temp/" under the local application-data folder, created when missing; nullopt
-// when that folder is unknown or cannot be made.
+// "Tirsa_Temp/" under the local application-data folder (which is created when missing);
+// nullopt when that folder is unknown or cannot be made.
 std::optional<std::wstring> InstallerFolder();
 
 }  // namespace vesk::tsp

@@ -7,6 +7,7 @@
 #include "RunProgram.h"
 #include "ServiceInstaller.h"
 #include "ServiceMethods.h"
+#include "ServiceOwner.h"
 #include "ServiceRegistration.h"
 #include "ServiceRequests.h"
 #include "ServiceVersion.h"
@@ -32,6 +33,8 @@ StartResult Finished(int code) {
 }
 
 StartResult StartServiceLogged(const std::wstring& partner) {
+    // Another user's program on the port could not be replaced by ours: no service can start.
+    if (ForeignServiceListener()) return Finished(kServiceLaunchFailed);
     // Read once: a registration that vanished since would otherwise give a code this call
     // never reports.
     const ServiceRegistration registration = ReadServiceRegistration();
@@ -87,6 +90,7 @@ StartResult StartService(const std::wstring& partner) {
 }
 
 StartResult RestartService() {
+    if (ForeignServiceListener()) return Finished(kServiceLaunchFailed);
     if (ServiceAnswers()) RequestShutdown();
     if (const int code = LaunchRegistered(ReadServiceRegistration()); code != kServiceOk)
         return Finished(code);
@@ -95,6 +99,7 @@ StartResult RestartService() {
 }
 
 int RestartStep() {
+    if (ForeignServiceListener()) return kServiceLaunchFailed;
     std::wstring folder;
     if (ServiceAnswers()) {
         RequestShutdown();

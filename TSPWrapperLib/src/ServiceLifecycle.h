@@ -22,7 +22,9 @@ bool InstallService(const std::wstring& partner);
 bool LaunchService(const std::wstring& folder);
 
 // Finds (or installs) and launches the service and waits for its login: code 0, or 5, 6,
-// 7 or 12. After an install the installer has started the service.
+// 7 or 12. After an install the installer has started the service. While a program of
+// another user listens on the service's port, no service can start: code 7 at once. The
+// same holds for both restarts.
 StartResult StartService(const std::wstring& partner);
 // Shuts a running service down, launches it again and waits for its login: code 0, or 5,
 // 7, 8 or 12. Never installs.

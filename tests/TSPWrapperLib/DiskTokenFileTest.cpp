@@ -110,6 +110,50 @@ TEST_F(DiskTokenFileTest, OnlyBelowTheServiceFoldersAndNeverThroughALink) {
     EXPECT_TRUE(fs::is_symlink(m_dir / "cache" / "TSP" / "token.link"));
 }
 
+// Whatever answers on the service's port may name any file in the service's folders: only
+// an earlier token may be written over, never a program, and the service's own least of all.
+TEST_F(DiskTokenFileTest, OnlyAnEarlierTokenIsWrittenOverNeverAProgram) {
+    const fs::path service = m_dir / "program" / "TSP.exe";
+    const std::string program =
+        "\x7f"
+        "ELF" +
+        std::string(5000, 'p');
+    struct Row {
+        const char* what;
+        fs::path path;
+        std::string before;
+        mode_t mode;
+        DiskTokenWrite result;
+    };
+    const Row rows[] = {
+        {"the service's program", service, program, 0755, DiskTokenWrite::Refused},
+        {"the service's program, not executable", service, "tiny", 0644, DiskTokenWrite::Refused},
+        {"another program", m_dir / "cache" / "TSP" / "helper", "#!/bin/sh\n", 0700,
+         DiskTokenWrite::Refused},
+        {"a program only others may run", m_dir / "cache" / "tool", "x", 0601,
+         DiskTokenWrite::Refused},
+        {"a file larger than any token", m_dir / "cache" / "TSP" / "big.dat",
+         std::string(kDiskTokenLimit + 1, 'b'), 0644, DiskTokenWrite::Refused},
+        {"a token of the largest size", m_path, std::string(kDiskTokenLimit, 't'), 0644,
+         DiskTokenWrite::Written},
+    };
+    for (const Row& row : rows) {
+        WriteFileBytes(row.path, row.before);
+        fs::permissions(row.path, static_cast<fs::perms>(row.mode));
+        EXPECT_EQ(WriteDiskTokenFile(TokenAt(Wide(row.path))), row.result) << row.what;
+        const bool written = row.result == DiskTokenWrite::Written;
+        EXPECT_EQ(ReadFileBytes(row.path), written ? "4f2a" : row.before) << row.what;
+        EXPECT_EQ(ModeOf(row.path), row.mode) << row.what;
+        fs::remove(row.path);
+    }
+    // The service's program under another name is still the service's program.
+    WriteFileBytes(service, "tiny");
+    fs::permissions(service, static_cast<fs::perms>(0644));
+    fs::create_hard_link(service, m_path);
+    EXPECT_EQ(WriteDiskTokenFile(TokenFor(L"new")), DiskTokenWrite::Refused);
+    EXPECT_EQ(ReadFileBytes(service), "tiny");
+}
+
 TEST_F(DiskTokenFileTest, WithoutARegistrationOnlyTheLocalApplicationDataCounts) {
     vesk::registry::DeleteKey(L"Software\\Tirsa Networks");
     EXPECT_EQ(WriteDiskTokenFile(TokenAt(Wide(m_dir / "program" / "disk.token"))),

@@ -79,4 +79,60 @@ TEST(HttpGetTest, ConnectionIsNotInheritedByProgramsStartedMeanwhile) {
     EXPECT_TRUE(InheritableNetworkSockets().empty());
 }
 
+// A body past its limit is a failed transfer, never one cut short, whether its length was
+// announced beforehand or not.
+TEST(HttpGetTest, BodyLongerThanItsLimitIsNoBody) {
+    constexpr std::size_t kLimit = 1000;
+    const std::string fits(kLimit, 'f');
+    const std::string over(kLimit + 1, 'o');
+    struct Row {
+        const char* what;
+        vesk::test::TestResponse response;
+        std::string expected;
+    };
+    const Row rows[] = {
+        {"exactly the limit", {.body = fits}, fits},
+        {"one byte more", {.body = over}, ""},
+        {"one byte more, without a length", {.body = over, .omitLength = true}, ""},
+    };
+    for (const Row& row : rows) {
+        vesk::test::TestHttpServer server;
+        server.Serve("/rest/version", row.response);
+        EXPECT_EQ(HttpGet(server.WideUrl("/rest/version"), kShortLimits, kLimit), row.expected)
+            << row.what;
+    }
+}
+
+// No reply of the service comes near a mebibyte; a longer one is none.
+TEST(HttpGetTest, ServiceRepliesStopAtAMebibyte) {
+    vesk::test::TestHttpServer server;
+    const std::string longest(vesk::tsp::kMaxServiceReply, ' ');
+    server.Serve("/rest/longest", {.body = longest});
+    server.Serve("/rest/longer", {.body = longest + " "});
+    EXPECT_EQ(HttpGet(server.WideUrl("/rest/longest")).size(), longest.size());
+    EXPECT_EQ(HttpGet(server.WideUrl("/rest/longer")), "");
+}
+
+// Asked with both ends of the connection before anything is sent: a refused peer is never
+// asked at all.
+TEST(HttpGetTest, ARefusedConnectionCarriesNoRequest) {
+    vesk::test::TestHttpServer server;
+    server.Serve("/rest/version", {.body = "<VersionResp/>"});
+    static int port = 0;
+    static std::string ownAddress;
+    port = server.port();
+    const auto refuse = [](const vesk::net::TcpEnd& own, const vesk::net::TcpEnd& peer) {
+        ownAddress = own.address;
+        return own.port == 0 && peer.port == port;
+    };
+    const auto accept = [](const vesk::net::TcpEnd& own, const vesk::net::TcpEnd& peer) {
+        return own.port != 0 && peer.address == "127.0.0.1" && peer.port == port;
+    };
+    EXPECT_EQ(HttpGet(server.WideUrl("/rest/version"), kShortLimits, 100, refuse), "");
+    EXPECT_EQ(ownAddress, "127.0.0.1");
+    EXPECT_EQ(server.RequestCount("/rest/version"), 0);
+    EXPECT_EQ(HttpGet(server.WideUrl("/rest/version"), kShortLimits, 100, accept),
+              "<VersionResp/>");
+}
+
 }  // namespace

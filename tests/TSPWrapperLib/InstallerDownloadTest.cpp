@@ -9,6 +9,7 @@
 
 #include "ServiceInstaller.h"
 #include "TempDir.h"
+#include "TestHttpServer.h"
 #include "TricklingServer.h"
 
 namespace {
@@ -60,6 +61,51 @@ TEST_F(InstallerDownloadTest, SlowLineThatKeepsDeliveringInstalls) {
     siginfo_t ended{};
     ASSERT_EQ(waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOWAIT), 0);
     EXPECT_EQ(ServiceInstaller::Instance().Status(), ServiceInstaller::kIdle);
+}
+
+// Whatever stood at the download folder's place (here a link to a folder of another
+// program's), the installer lands as a new file in a folder made for it that only the user
+// may enter, so no one can swap it between download and start.
+TEST_F(InstallerDownloadTest, InstallerLandsNewInAFolderOnlyTheUserMayEnter) {
+    const std::filesystem::path elsewhere = m_dir / "elsewhere";
+    vesk::test::WriteFileBytes(elsewhere / "TSPInst.exe", "planted");
+    std::filesystem::create_directories(m_dir / "cache");
+    std::filesystem::create_symlink(elsewhere, m_dir / "cache" / "Tirsa_Temp");
+    const std::filesystem::path told = m_dir / "installer.fifo";
+    ASSERT_EQ(mkfifo(told.c_str(), 0600), 0);
+    std::string script = "#!/bin/sh\necho $$ > '" + told.string() + "'\n#";
+    script += std::string(vesk::tsp::kSmallestInstaller - script.size() - 1, 'x') + "\n";
+    TricklingServer server({.body = script});
+    ServeFrom(server);
+
+    ASSERT_TRUE(ServiceInstaller::Instance().Start(L"Vesk"));
+    EXPECT_EQ(vesk::test::ReadFileBytes(elsewhere / "TSPInst.exe"), "planted");
+    const std::filesystem::path folder = Saved().parent_path();
+    EXPECT_FALSE(std::filesystem::is_symlink(folder));
+    struct stat info {};
+    ASSERT_EQ(lstat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    EXPECT_EQ(vesk::test::ReadFileBytes(Saved()), script);
+
+    std::ifstream fifo(told);
+    pid_t pid = 0;
+    ASSERT_TRUE(fifo >> pid);
+    siginfo_t ended{};
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOWAIT), 0);
+    EXPECT_EQ(ServiceInstaller::Instance().Status(), ServiceInstaller::kIdle);
+}
+
+// Far larger than any installer: refused by its announced length, before its body comes.
+TEST_F(InstallerDownloadTest, ADownloadLargerThanAnyInstallerIsNeitherKeptNorRun) {
+    const std::filesystem::path huge = m_dir / "huge.exe";
+    vesk::test::WriteFileBytes(huge, "#!/bin/sh\n");
+    std::filesystem::resize_file(huge, vesk::tsp::kLargestInstaller + 1);
+    vesk::test::TestHttpServer server;
+    server.Serve("/tirsa/tsp/TSPInst.exe", {.file = huge});
+    const std::string origin = server.Url("");
+    setenv("VESK_TSP_DOWNLOAD_SERVER", origin.substr(0, origin.size() - 1).c_str(), 1);
+    EXPECT_FALSE(ServiceInstaller::Instance().Start(L"Vesk"));
+    EXPECT_FALSE(std::filesystem::exists(Saved()));
 }
 
 TEST_F(InstallerDownloadTest, ServerThatFallsSilentFailsTheInstall) {

@@ -157,6 +157,10 @@ ServiceReply RestService::StartTransfer(const Query& query) {
     if (!SplitPackageUrl(url))
         return StatusOnly("TransferStatus", kStatusBadRequest, "Bad package URL");
     std::filesystem::path folder = Param(query, "destDir");
+    // A folder of the caller's choosing takes a token proven on disk; without one only the
+    // service's own download folder is written.
+    if (!folder.empty() && !m_tokens.IsValidated(Param(query, "netToken")))
+        return StatusOnly("TransferStatus", kStatusRenewToken, "Invalid network token");
     if (folder.empty()) folder = m_options.dataDir / "downloads";
     const TransferView view = m_transfers.Start(url, folder, Param(query, "setP2P") != "off");
     return TransferReply(view.torrentId, view);

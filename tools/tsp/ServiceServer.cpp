@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "CallerCheck.h"
 #include "clock/Clock.h"
 
 namespace vesk::tsp_service {
@@ -35,6 +36,12 @@ ServiceServer::ServiceServer(const ServiceOptions& options)
     : m_options(options),
       m_faults(options.faults),
       m_service(options, [this] { m_server.stop(); }) {
+    // A caller of another user learns nothing, not even which methods there are.
+    m_server.set_pre_routing_handler([](const httplib::Request& request, httplib::Response&) {
+        if (IsOwnUsersCall(request)) return httplib::Server::HandlerResponse::Unhandled;
+        ShutConnection(request);
+        return httplib::Server::HandlerResponse::Handled;
+    });
     m_server.Get(R"(/rest/([A-Za-z.]+))",
                  [this](const httplib::Request& request, httplib::Response& response) {
                      Handle(request, response);

@@ -1,6 +1,7 @@
 #pragma once
-// The stand-in service's HTTP front on 127.0.0.1:60524: routes "/rest/METHOD" to the
-// service, applies the test behaviours asked for, and ends on "shutdown".
+// The stand-in service's HTTP front on 127.0.0.1:60524: answers only callers of its own
+// user, routes "/rest/METHOD" to the service, applies the test behaviours asked for, and
+// ends on "shutdown".
 
 #include <httplib.h>
 

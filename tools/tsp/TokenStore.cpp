@@ -45,7 +45,10 @@ std::optional<IssuedToken> TokenStore::Validate(const std::string& netToken) {
 }
 
 bool TokenStore::Accepts(const std::string& netToken) {
-    if (netToken.empty()) return true;
+    return netToken.empty() || IsValidated(netToken);
+}
+
+bool TokenStore::IsValidated(const std::string& netToken) {
     std::lock_guard lock(m_mutex);
     const auto it = m_tokens.find(netToken);
     if (it == m_tokens.end() || !it->second.token.validated) return false;

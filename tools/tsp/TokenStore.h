@@ -31,6 +31,8 @@ public:
     std::optional<IssuedToken> Validate(const std::string& netToken);
     // Requests may carry no token, or one that was validated.
     bool Accepts(const std::string& netToken);
+    // A token issued and validated; an empty one never is.
+    bool IsValidated(const std::string& netToken);
 
 private:
     struct Entry {
