@@ -1,8 +1,10 @@
 #include "text/Number.h"
 
+#include <charconv>
 #include <climits>
 #include <cstdint>
 #include <cwctype>
+#include <string>
 
 namespace vesk::text {
 namespace {
@@ -34,6 +36,22 @@ int ParseDecimalInt(std::wstring_view text) {
     }
     if (negative) return static_cast<int>(-value);
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+double ParseClassicDouble(std::wstring_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    if (i < text.size() && text[i] == L'+') ++i;
+    // Only these characters can belong to the number; the parser finds where it ends.
+    std::string narrow;
+    for (; i < text.size() &&
+           std::wstring_view(L"+-.0123456789eE").find(text[i]) != std::wstring_view::npos;
+         ++i)
+        narrow += static_cast<char>(text[i]);
+    double value = 0;
+    const auto [end, error] = std::from_chars(narrow.data(), narrow.data() + narrow.size(), value);
+    static_cast<void>(end);
+    return error == std::errc() ? value : 0;
 }
 
 bool IsDecimalInt(std::wstring_view text) {

@@ -9,6 +9,11 @@ namespace vesk::text {
 
 int ParseDecimalInt(std::wstring_view text);
 
+// A number as the "C" locale writes one ("0.250000"), whatever locale the process is in:
+// optional leading blanks, then the longest number there is (sign, digits, a point,
+// exponent); none gives 0.
+double ParseClassicDouble(std::wstring_view text);
+
 // True when the text is, in whole, an optional sign followed by at least one digit.
 bool IsDecimalInt(std::wstring_view text);
 

@@ -1,8 +1,6 @@
 // The update window's timer while the service downloads: each tick asks for the transfer's
 // state, starts the next package when one is complete, and shows the progress.
 
-#include <cwchar>
-
 #include "PackageAcceptance.h"
 #include "PackageTransfer.h"
 #include "ProgressDisplay.h"
@@ -13,6 +11,7 @@
 #include "VeskUpdateDlg.h"
 #include "fs/Files.h"
 #include "net/InternetConnection.h"
+#include "text/Number.h"
 
 using namespace vesk;
 
@@ -66,7 +65,7 @@ void CVeskUpdateDlg::ShowProgress(const std::wstring& rate, const std::wstring& 
     const UpdateState& state = *m_state;
     const std::int64_t current = state.HasCurrentPackage() ? state.CurrentPackage().size : 0;
     const ProgressFigures figures = ComputeProgress(state.totalBytes, current, state.bytesDone,
-                                                    std::wcstod(fraction.c_str(), nullptr));
+                                                    text::ParseClassicDouble(fraction));
     m_stStatus.UpdateText(ProgressLine(figures));
     m_slider.SetPosition(figures.position);
 }

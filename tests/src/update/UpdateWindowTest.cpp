@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <fstream>
 
 #include "ChildProcess.h"
@@ -86,6 +87,41 @@ protected:
         Backend().Release(p);
     }
 
+    // The service, registered for this process's user and running, and the library beside
+    // the program.
+    bool StartService(test::ChildProcess& service) {
+        const std::filesystem::path home = m_folder / "home";
+        const std::filesystem::path tsp = m_folder / "tsp";
+        std::filesystem::create_directories(tsp);
+        std::filesystem::copy_file(VESK_TSP_SERVICE, tsp / "TSP.exe");
+        setenv("HOME", home.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+        setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
+        registry::Hive hive;
+        hive.Create(L"Software\\Tirsa Networks\\TSP").values = {
+            {L"Version Number", L"2.3.0.0"},
+            {L"Program Directory", text::Utf8ToWide(tsp.string() + "/")}};
+        WriteFileBytes(home / ".config/VeskRegistry/HKEY_CURRENT_USER.reg",
+                       registry::RenderHive(hive));
+        if (!service.Start((tsp / "TSP.exe").string(),
+                           {.args = {"--data-dir", (tsp / "data").string(), "--request-log",
+                                     (tsp / "requests").string()},
+                            .unsetEnv = {"VESK_CLOCK", "VESK_TSP_OPTIONS"}}))
+            return false;
+        if (!service.ReadLine().value_or("").starts_with("listening")) return false;
+        std::filesystem::copy_file(VESK_TRANSFER_LIBRARY, m_folder / "TSPWrapperLib.dll");
+        return true;
+    }
+    // A 64 KB package the server sends half of, then holds.
+    void ServeHeldPackage() {
+        const std::string package(64 * 1024, 'p');
+        m_server.Serve("/updates/patch.zip", {.body = package, .holdAt = package.size() / 2});
+        m_server.Serve("/updates/veskversion.xml",
+                       {.body = "<root><latestpackage id='2.0' name='full.zip' size='99999999'/>"
+                                "<updatepackage id='1.1' name='patch.zip' size='65536' url='" +
+                                m_server.Url("/updates/patch.zip") + "'/></root>"});
+    }
+
     test::TempDir m_folder;
     test::TestHttpServer m_server;
 };
@@ -122,34 +158,10 @@ TEST_F(UpdateWindowTest, WithoutItsPictureTheWindowClosesAtOnce) {
 }
 
 TEST_F(UpdateWindowTest, CancellingDuringAServiceDownloadCancelsTheTransfer) {
-    // The service, registered for this process's user and running.
-    const std::filesystem::path home = m_folder / "home";
-    const std::filesystem::path tsp = m_folder / "tsp";
-    std::filesystem::create_directories(tsp);
-    std::filesystem::copy_file(VESK_TSP_SERVICE, tsp / "TSP.exe");
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
-    registry::Hive hive;
-    hive.Create(L"Software\\Tirsa Networks\\TSP").values = {
-        {L"Version Number", L"2.3.0.0"},
-        {L"Program Directory", text::Utf8ToWide(tsp.string() + "/")}};
-    WriteFileBytes(home / ".config/VeskRegistry/HKEY_CURRENT_USER.reg", registry::RenderHive(hive));
     test::ChildProcess service;
-    ASSERT_TRUE(service.Start((tsp / "TSP.exe").string(),
-                              {.args = {"--data-dir", (tsp / "data").string(), "--request-log",
-                                        (tsp / "requests").string()},
-                               .unsetEnv = {"VESK_CLOCK", "VESK_TSP_OPTIONS"}}));
-    ASSERT_THAT(service.ReadLine().value_or(""), testing::StartsWith("listening"));
-    std::filesystem::copy_file(VESK_TRANSFER_LIBRARY, m_folder / "TSPWrapperLib.dll");
-
-    // A package the server sends half of, then holds.
-    const std::string package(64 * 1024, 'p');
-    m_server.Serve("/updates/patch.zip", {.body = package, .holdAt = package.size() / 2});
-    m_server.Serve("/updates/veskversion.xml",
-                   {.body = "<root><latestpackage id='2.0' name='full.zip' size='99999999'/>"
-                            "<updatepackage id='1.1' name='patch.zip' size='65536' url='" +
-                            m_server.Url("/updates/patch.zip") + "'/></root>"});
+    ASSERT_TRUE(StartService(service));
+    const std::filesystem::path tsp = m_folder / "tsp";
+    ServeHeldPackage();
 
     CVeskUpdateDlg window({});
     const int result = RunWith(
@@ -172,5 +184,44 @@ TEST_F(UpdateWindowTest, CancellingDuringAServiceDownloadCancelsTheTransfer) {
     service.Kill();
     service.Wait();
 }
+
+// The service's fraction is written with a point; under a locale that writes a decimal comma
+// it still moves the progress line and the bar.
+class CommaLocaleTest : public UpdateWindowTest, public testing::WithParamInterface<const char*> {
+protected:
+    ~CommaLocaleTest() override { std::setlocale(LC_ALL, m_saved.c_str()); }
+    const std::string m_saved = std::setlocale(LC_ALL, nullptr);
+};
+
+TEST_P(CommaLocaleTest, ProgressMovesHalfWay) {
+    ASSERT_NE(std::setlocale(LC_ALL, GetParam()), nullptr) << "scripts/setup makes the locale";
+    test::ChildProcess service;
+    ASSERT_TRUE(StartService(service));
+    ServeHeldPackage();
+    CVeskUpdateDlg window({});
+    const std::wstring halfWay = L"Downloaded 32KB of 64KB.";
+    // A bounded number of looks: without the fix the line stays at 0 KB for ever.
+    int looks = 0;
+    bool looked = false;
+    RunWith(
+        window,
+        [&] {
+            return window.m_stStatus.GetWindowText() == halfWay ||
+                   (window.m_slider.IsWindowVisible() && ++looks > 300);
+        },
+        [&] {
+            looked = true;
+            EXPECT_EQ(window.m_stStatus.GetWindowText(), halfWay);
+            EXPECT_EQ(window.m_slider.GetPosition(), 50);
+            Click(window.m_btnCancel);
+        });
+    EXPECT_TRUE(looked) << "the download ended before it was seen half-way";
+    service.Kill();
+    service.Wait();
+}
+
+INSTANTIATE_TEST_SUITE_P(DecimalComma, CommaLocaleTest,
+                         testing::Values("de_DE.UTF-8", "fr_FR.UTF-8"),
+                         [](const auto& info) { return std::string(info.param).substr(0, 5); });
 
 }  // namespace
