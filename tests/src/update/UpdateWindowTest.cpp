@@ -222,6 +222,6 @@ TEST_P(CommaLocaleTest, ProgressMovesHalfWay) {
 
 INSTANTIATE_TEST_SUITE_P(DecimalComma, CommaLocaleTest,
                          testing::Values("de_DE.UTF-8", "fr_FR.UTF-8"),
-                         [](const auto& info) { return std::string(info.param).substr(0, 5); });
+                         [](const auto& locale) { return std::string(locale.param).substr(0, 5); });
 
 }  // namespace
