@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "VersionManifest.h"
-#include "fs/Files.h"
+#include "digest/PublisherKey.h"
 #include "text/Utf.h"
 
 namespace {
@@ -31,16 +31,10 @@ bool IsLeap(int year) {
 
 }  // namespace
 
+// The same key file binds the transfer library's installer download; one reading serves both.
 UpdateKey ReadUpdateKey(const std::wstring& programFolder) {
-    const std::wstring path = programFolder + kUpdateKeyFile;
-    UpdateKey key;
-    // Anything at the key's place binds the installation, readable or not, a dangling link
-    // too: only a key that surely is not there leaves manifests unsigned.
-    key.present = !vesk::fs::IsAbsent(path);
-    if (!key.present) return key;
-    const std::optional<std::string> text = ReadManifestFile(path);
-    if (text && text->size() <= kMaxSignatureBytes) key.key = vesk::digest::ParsePublicKey(*text);
-    return key;
+    const vesk::digest::PublisherKey found = vesk::digest::ReadPublisherKey(programFolder);
+    return {found.present, found.key};
 }
 
 std::optional<std::int64_t> ParseExpiry(const std::string& text) {
