@@ -55,7 +55,7 @@ bool TokenCache::WriteTokenFile() {
     if (WriteDiskTokenFile(*m_token) != DiskTokenWrite::Refused) return true;
     // As if the service had not validated it: nothing is asked, and the next need fetches
     // a new record.
-    LibLog(kRefusedTokenPath + m_token->filePath);
+    LibLogRefusal(kRefusedTokenPath + m_token->filePath);
     m_token.reset();
     return false;
 }
