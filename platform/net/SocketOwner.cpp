@@ -13,6 +13,7 @@
 #include <charconv>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string_view>
 
 namespace vesk::net {
@@ -115,12 +116,13 @@ std::string ReadTable(const char* path) {
     std::string text;
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return text;
-    std::string buffer(kReadSize, '\0');
+    // Left uncleared: only the pages a read fills are ever touched.
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
     for (;;) {
-        const ssize_t n = read(fd, buffer.data(), buffer.size());
+        const ssize_t n = read(fd, buffer.get(), kReadSize);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
-        text.append(buffer, 0, static_cast<std::size_t>(n));
+        text.append(buffer.get(), static_cast<std::size_t>(n));
     }
     close(fd);
     return text;
