@@ -1,7 +1,5 @@
 #include "ServiceOwner.h"
 
-#include <unistd.h>
-
 #include <string>
 #include <vector>
 
@@ -23,7 +21,7 @@ std::wstring Uid(uid_t uid) {
 
 std::optional<uid_t> FirstForeign(const std::vector<uid_t>& owners) {
     for (const uid_t owner : owners)
-        if (owner != geteuid()) return owner;
+        if (owner != net::ThisUser()) return owner;
     return std::nullopt;
 }
 
@@ -37,7 +35,7 @@ std::optional<uid_t> ForeignServiceListener() {
 
 bool IsOwnServiceConnection(const net::TcpEnd& own, const net::TcpEnd& service) {
     if (const auto owner = net::ConnectionOwner(service, own)) {
-        if (*owner == geteuid()) return true;
+        if (*owner == net::ThisUser()) return true;
         LibLogRefusal(kForeignConnection + Uid(*owner));
         return false;
     }

@@ -149,6 +149,10 @@ bool TakesLoopback(const Address& address) {
 
 }  // namespace
 
+uid_t ThisUser() {
+    return geteuid();
+}
+
 std::vector<uid_t> LoopbackListenerOwners(std::uint16_t port) {
     std::vector<uid_t> owners;
     try {

@@ -19,6 +19,9 @@ struct TcpEnd {
     std::uint16_t port = 0;
 };
 
+// The user this process acts as, who owns the sockets it makes.
+uid_t ThisUser();
+
 // The owners of every socket listening where a connection to 127.0.0.1:port may arrive: on
 // that address, or on every address, over IPv4 or IPv6. Empty when none listens there or the
 // tables cannot be read.

@@ -4,7 +4,6 @@
 #include <dirent.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -52,7 +51,7 @@ bool IsOwnUsersCall(const httplib::Request& request) {
     const auto owner =
         net::ConnectionOwner({request.remote_addr, static_cast<std::uint16_t>(request.remote_port)},
                              {request.local_addr, static_cast<std::uint16_t>(request.local_port)});
-    return owner == geteuid();
+    return owner == net::ThisUser();
 }
 
 // The request does not carry its socket: the one whose two ends are the request's is it.
