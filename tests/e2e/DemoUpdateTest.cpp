@@ -121,9 +121,10 @@ TEST_F(DemoUpdate, AnInstallationAt0001IsBroughtTo0003ThroughTheService) {
     const std::string catalogue = ReadFileBytes(folder / "gameinfo.xml_0");
     EXPECT_THAT(catalogue, HasSubstr("Racer 0003"));
     EXPECT_THAT(catalogue, HasSubstr("installpath=\"/games/racer\""));
-    // The installer came from the demo server, and the two small packages through the service,
-    // which asks for byte ranges; the full package was never needed.
-    EXPECT_THAT(requests, HasSubstr("GET /tirsa/tsp/TSPInst.exe"));
+    // The installer came from the demo server with its signature, and the two small packages
+    // through the service, which asks for byte ranges; the full package was never needed.
+    EXPECT_THAT(requests, HasSubstr("GET /tirsa/tsp/TSPInst.exe "));
+    EXPECT_THAT(requests, HasSubstr("GET /tirsa/tsp/TSPInst.exe.sig "));
     EXPECT_THAT(requests, HasSubstr("GET /updates/patch-0002.zip bytes="));
     EXPECT_THAT(requests, HasSubstr("GET /updates/patch-0003.zip bytes="));
     EXPECT_THAT(requests, testing::Not(HasSubstr("full-0003.zip")));

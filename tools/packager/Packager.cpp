@@ -15,6 +15,7 @@
 #include "SignatureFile.h"
 #include "StagedFile.h"
 #include "VersionManifest.h"
+#include "VersionSettings.h"
 #include "ZipWriter.h"
 #include "digest/Ed25519.h"
 #include "digest/FileDigest.h"
@@ -28,9 +29,9 @@ constexpr char kManifestName[] = "veskversion.xml";
 constexpr char kUpdatePrefix[] = "patch-";
 constexpr char kFullPrefix[] = "full-";
 constexpr char kPackageSuffix[] = ".zip";
-// An installation records its version in a field that holds no more characters than this;
-// it reads the manifest in the locale's character set, where a byte may be a character.
-constexpr std::size_t kMaxIdBytes = 15;
+// An installation reads the manifest in its locale's character set, where each byte may be a
+// character: an id of no more bytes than it records characters always reads back whole.
+constexpr std::size_t kMaxIdBytes = kMaxVersionIdChars;
 
 struct Problem {
     int exitCode = kExitWritten;
