@@ -10,13 +10,25 @@
 
 #include "ChildProcess.h"
 #include "OtherUser.h"
+#include "net/SocketDiag.h"
+#include "net/SocketTables.h"
 
 namespace {
 
-using vesk::net::ConnectionOwner;
-using vesk::net::LoopbackListenerOwners;
 using vesk::net::TcpEnd;
 using vesk::test::ChildProcess;
+
+// Each test asks both ways: the kernel directly, as the public functions do where it answers,
+// and its socket tables, where they go when it does not.
+struct Asker {
+    const char* name;
+    std::vector<uid_t> (*listeners)(std::uint16_t port);
+    std::optional<uid_t> (*connection)(const TcpEnd& local, const TcpEnd& remote);
+};
+const Asker kAskers[] = {
+    {"kernel", vesk::net::LoopbackListenerOwners, vesk::net::ConnectionOwner},
+    {"tables", vesk::net::TableListenerOwners, vesk::net::TableConnectionOwner},
+};
 
 class Socket {
 public:
@@ -83,11 +95,13 @@ TEST(SocketOwnerTest, ListenersThatTakeLoopbackConnectionsAreNamedWithTheirOwner
         const std::uint16_t port = Listen(listener, row.address);
         if (port == 0 && row.family == AF_INET6) continue;  // a network without IPv6
         ASSERT_NE(port, 0) << row.address;
-        const auto owners = LoopbackListenerOwners(port);
-        if (row.takesLoopback) {
-            EXPECT_EQ(owners, std::vector<uid_t>{geteuid()}) << row.address;
-        } else {
-            EXPECT_TRUE(owners.empty()) << row.address;
+        for (const Asker& ask : kAskers) {
+            const auto owners = ask.listeners(port);
+            if (row.takesLoopback) {
+                EXPECT_EQ(owners, std::vector<uid_t>{geteuid()}) << row.address << ask.name;
+            } else {
+                EXPECT_TRUE(owners.empty()) << row.address << ask.name;
+            }
         }
     }
 }
@@ -100,18 +114,36 @@ TEST(SocketOwnerTest, BothEndsOfAConnectionAreFoundAndNothingElse) {
     const TcpEnd own = Connect(client, port);
     ASSERT_NE(own.port, 0);
     const TcpEnd service{"127.0.0.1", port};
-    EXPECT_EQ(ConnectionOwner(own, service), geteuid());
-    // Not yet accepted: the listener's queue holds that end, and it is the listener's user's.
-    EXPECT_EQ(ConnectionOwner(service, own), geteuid());
+    for (const Asker& ask : kAskers) {
+        EXPECT_EQ(ask.connection(own, service), geteuid()) << ask.name;
+        // Not yet accepted: the listener taking it answers for that end.
+        EXPECT_EQ(ask.connection(service, own), geteuid()) << ask.name;
+    }
     const Socket accepted(accept4(listener.fd(), nullptr, nullptr, SOCK_CLOEXEC), true);
-    EXPECT_EQ(ConnectionOwner(service, own), geteuid());
-    EXPECT_EQ(ConnectionOwner({"::ffff:127.0.0.1", service.port}, own), geteuid());
+    for (const Asker& ask : kAskers) {
+        EXPECT_EQ(ask.connection(service, own), geteuid()) << ask.name;
+        EXPECT_EQ(ask.connection({"::ffff:127.0.0.1", service.port}, own), geteuid()) << ask.name;
+        EXPECT_EQ(ask.connection(own, {"127.0.0.1", static_cast<std::uint16_t>(port + 1)}),
+                  std::nullopt)
+            << ask.name;
+        EXPECT_EQ(ask.connection({"127.0.0.2", own.port}, service), std::nullopt) << ask.name;
+        EXPECT_EQ(ask.connection({"localhost", own.port}, service), std::nullopt) << ask.name;
+        EXPECT_TRUE(ask.listeners(own.port).empty()) << ask.name;
+    }
+}
 
-    EXPECT_EQ(ConnectionOwner(own, {"127.0.0.1", static_cast<std::uint16_t>(port + 1)}),
-              std::nullopt);
-    EXPECT_EQ(ConnectionOwner({"127.0.0.2", own.port}, service), std::nullopt);
-    EXPECT_EQ(ConnectionOwner({"localhost", own.port}, service), std::nullopt);
-    EXPECT_TRUE(LoopbackListenerOwners(own.port).empty());
+// Where the kernel answers direct questions, it is asked; the tables are the way out.
+TEST(SocketOwnerTest, TheKernelIsAskedDirectlyWhereItAnswers) {
+    const Socket listener(AF_INET);
+    const std::uint16_t port = Listen(listener, "127.0.0.1");
+    ASSERT_NE(port, 0);
+    const vesk::net::DiagSocket found =
+        vesk::net::LookUpSocket({"127.0.0.1", port}, {"127.0.0.1", 0});
+    if (found.answer == vesk::net::DiagSocket::Answer::Unavailable)
+        GTEST_SKIP() << "this system answers no direct question about sockets";
+    EXPECT_EQ(found.answer, vesk::net::DiagSocket::Answer::Found);
+    EXPECT_EQ(found.kind, vesk::net::DiagSocket::Kind::Listening);
+    EXPECT_EQ(found.owner, geteuid());
 }
 
 TEST(SocketOwnerTest, AnotherUsersListenerAndItsEndOfAConnectionAreTheirs) {
@@ -122,12 +154,13 @@ TEST(SocketOwnerTest, AnotherUsersListenerAndItsEndOfAConnectionAreTheirs) {
     const std::string line = other.ReadLine().value_or("");
     ASSERT_TRUE(line.starts_with("listening ")) << line << other.Error();
     const auto port = static_cast<std::uint16_t>(std::stoi(line.substr(10)));
-    EXPECT_EQ(LoopbackListenerOwners(port), std::vector<uid_t>{vesk::test::kOtherUser});
-
     const Socket client(AF_INET);
     const TcpEnd own = Connect(client, port);
-    EXPECT_EQ(ConnectionOwner({"127.0.0.1", port}, own), vesk::test::kOtherUser);
-    EXPECT_EQ(ConnectionOwner(own, {"127.0.0.1", port}), geteuid());
+    for (const Asker& ask : kAskers) {
+        EXPECT_EQ(ask.listeners(port), std::vector<uid_t>{vesk::test::kOtherUser}) << ask.name;
+        EXPECT_EQ(ask.connection({"127.0.0.1", port}, own), vesk::test::kOtherUser) << ask.name;
+        EXPECT_EQ(ask.connection(own, {"127.0.0.1", port}), geteuid()) << ask.name;
+    }
     other.Kill();
     other.Wait();
 }
