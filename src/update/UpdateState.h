@@ -9,6 +9,7 @@
 // The transfer id alone is touched by two threads at once (the timer and the cancel thread)
 // and is guarded.
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -59,6 +60,11 @@ public:
     }
     const UpdatePackage& CurrentPackage() const { return packages[currentIndex]; }
 
+    // Set once, by whoever begins a cancel; from then on nothing new starts. Safe from any
+    // thread.
+    void BeginCancel() { m_cancelling.store(true); }
+    bool Cancelling() const { return m_cancelling.load(); }
+
     void SetTransferId(std::wstring id);
     std::wstring TransferId() const;
     // The id, which is cleared: only one party gets to cancel a transfer.
@@ -67,4 +73,5 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::wstring m_transferId;
+    std::atomic<bool> m_cancelling{false};
 };
