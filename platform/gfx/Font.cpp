@@ -2,6 +2,7 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <atomic>
 #include <cwctype>
 #include <mutex>
 
@@ -14,6 +15,10 @@ namespace {
 constexpr const char* kTahomaFiles[] = {"/usr/share/wine/fonts/tahoma.ttf",
                                         "/usr/share/wine/fonts/tahomabd.ttf"};
 constexpr const char* kFallbackFace = "DejaVu Sans";
+// Tahoma's stand-in: the condensed cut keeps its narrow widths, so captions sized for Tahoma
+// still fit their buttons.
+constexpr const char* kTahomaStandIn = "DejaVu Sans Condensed";
+std::atomic<bool> g_standInForced{false};
 // Cell height over character height of the faces we ship with; a positive height names the
 // cell, and Pango sizes by the character.
 constexpr double kCellToCharacter = 0.83;
@@ -44,9 +49,14 @@ bool TahomaRegistered() {
 }  // namespace
 
 std::string ResolvedFace(const std::wstring& face) {
-    if (IsTahoma(face)) return TahomaRegistered() ? "Tahoma" : kFallbackFace;
+    if (IsTahoma(face))
+        return TahomaRegistered() && !g_standInForced.load() ? "Tahoma" : kTahomaStandIn;
     TahomaRegistered();
     return face.empty() ? kFallbackFace : text::WideToUtf8(face);
+}
+
+void UseTahomaStandInForTesting(bool forced) {
+    g_standInForced.store(forced);
 }
 
 double PixelSizeOf(const FontSpec& font) {

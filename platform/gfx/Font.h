@@ -17,6 +17,8 @@ struct FontSpec {
 
 // The face text is really drawn with: the asked face, or the fallback for a missing Tahoma.
 std::string ResolvedFace(const std::wstring& face);
+// Draws Tahoma with its stand-in even where Tahoma is installed, as a machine without it would.
+void UseTahomaStandInForTesting(bool forced);
 // The em size in pixels that a height asks for.
 double PixelSizeOf(const FontSpec& font);
 

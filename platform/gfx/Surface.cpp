@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include <cstring>
 #include <utility>
 
 namespace vesk::gfx {
@@ -57,6 +58,16 @@ Surface& Surface::operator=(Surface&& other) noexcept {
         m_height = std::exchange(other.m_height, 0);
     }
     return *this;
+}
+
+Surface Surface::Copy() const {
+    Surface copy(m_width, m_height);
+    if (copy.IsEmpty()) return copy;
+    cairo_surface_flush(m_surface);
+    for (int y = 0; y < m_height; ++y)
+        std::memcpy(copy.Row(y), Row(y), static_cast<std::size_t>(m_width) * sizeof(std::uint32_t));
+    cairo_surface_mark_dirty(copy.m_surface);
+    return copy;
 }
 
 std::uint32_t* Surface::Row(int y) const {

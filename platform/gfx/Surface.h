@@ -30,6 +30,8 @@ public:
     // The pixel as straight (not premultiplied) ARGB; 0 outside the surface.
     Argb Pixel(int x, int y) const;
     void SetPixel(int x, int y, Argb color);
+    // A surface of its own with the same pixels.
+    Surface Copy() const;
     // Every pixel set to the colour, with no blending.
     void Clear(Argb color);
     // Writes the surface as a PNG file; false when it cannot.

@@ -100,9 +100,10 @@ void System::RepaintAll() {
 
 bool System::PaintDirty() {
     for (Window* w : m_topLevels) {
-        if (!w->m_dirty || !w->m_visible || w->m_minimized) continue;
+        if (!w->m_dirty || !w->m_visible) continue;
         Compose(*w);
-        m_backend->Present(ViewOf(*w), w->m_composed);
+        // A minimised window still paints (its picture may show its icon) but shows nothing.
+        if (!w->m_minimized) m_backend->Present(ViewOf(*w), w->m_composed);
         return true;
     }
     return false;

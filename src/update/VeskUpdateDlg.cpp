@@ -29,6 +29,9 @@ gfx::FontSpec DialogFont() {
 }
 // The background image's edge the window region leaves out.
 constexpr int kHiddenEdge = 4;
+constexpr const wchar_t* kIconImage = L"themes/classic/ico-app.png";
+// Between the busy animation and the status line below it.
+constexpr int kAnimationGap = 4;
 constexpr std::uint8_t kFadeFrom = 1;
 constexpr int kFadeStep = 10;
 constexpr std::chrono::milliseconds kFadeInterval{15};
@@ -71,6 +74,7 @@ bool CVeskUpdateDlg::OnInitDialog() {
     m_state->programFolder = settings.programFolder;
     settings.localManifestPath = settings.programFolder + L"tmp/veskversion.xml";
     m_clientPath = ClientPath(settings.programFolder);
+    SetUpIcon();
     SetFont(DialogFont());
     SetWindowText(UpdateText(L"IDS_POPDLG_UPDATE_TITLE"));
     m_stTitle.SetWindowText(UpdateText(L"IDS_POPDLG_UPDATE_TITLE"));
@@ -97,6 +101,12 @@ bool CVeskUpdateDlg::OnInitDialog() {
                               m_state->updateKey.present});
     ShowWindow(true);
     return true;
+}
+
+// The application's icon comes with the theme; without it the window simply has none.
+void CVeskUpdateDlg::SetUpIcon() {
+    std::unique_ptr<gfx::Bitmap> icon = LoadImageViaStream(TheSkinSource().ThemePath(kIconImage));
+    if (icon && !icon->IsEmpty()) SetIcon(std::move(*icon));
 }
 
 bool CVeskUpdateDlg::LoadBackground() {
@@ -138,7 +148,11 @@ void CVeskUpdateDlg::CreatePictureAndSlider() {
     const gfx::Rect client = GetClientRect();
     const int cx = client.Width() / 2;
     const int cy = client.Height() / 2;
-    m_picture.CreateChild(*this, IDC_PICTURE, {cx - 13, cy - 18, cx + 13, cy + 13});
+    // The animation's 26 x 31 box stands above the status line (which starts at cy), clear
+    // of its text.
+    const int animationBottom = cy - kAnimationGap;
+    m_picture.CreateChild(*this, IDC_PICTURE,
+                          {cx - 13, animationBottom - 31, cx + 13, animationBottom});
     const int third = client.Height() / 3;
     m_slider.SetNotify(true);
     m_slider.CreateChild(*this, IDC_SLIDER, {15, third + 20, client.Width() - 15, third + 30});
@@ -167,6 +181,12 @@ bool CVeskUpdateDlg::OnEraseBkgnd(gfx::Canvas&) {
 
 void CVeskUpdateDlg::OnPaint(gfx::Canvas& dc) {
     if (m_background) dc.DrawImage(*m_background, GetClientRect());
+    const gfx::Bitmap* icon = GetIcon();
+    if (!IsIconic() || !icon) return;
+    // Minimised, the picture shows the icon in its middle.
+    const gfx::Rect client = GetClientRect();
+    dc.DrawImage(*icon, gfx::Point{(client.Width() - icon->Width() + 1) / 2,
+                                   (client.Height() - icon->Height() + 1) / 2});
 }
 
 // The whole picture drags the window.

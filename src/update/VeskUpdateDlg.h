@@ -55,6 +55,7 @@ protected:
     void OnCancel() override {}
 
 private:
+    void SetUpIcon();
     bool LoadBackground();
     void PlaceWindow();
     void SetUpButtons();

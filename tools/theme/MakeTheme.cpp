@@ -1,6 +1,7 @@
 // Draws the classic theme's images into a folder: the window and box backgrounds, the text
-// button strips, the exit and minimise images, the progress track and fill, and the waiting
-// animation. Dark and calm: slate backgrounds, silver-blue buttons, one quiet blue accent.
+// button strips, the exit and minimise images, the progress track and fill, the application's
+// icon and the waiting animation. Dark and calm: slate backgrounds, silver-blue buttons, one quiet
+// blue accent.
 //   make_theme FOLDER
 #include <cmath>
 #include <cstdio>
@@ -61,6 +62,19 @@ gfx::Surface Glyph(bool cross) {
     } else {
         p.Line(5.5, 12, 12.5, 12, 1.8, kGlyph);
     }
+    return s;
+}
+
+// The application's icon: an accent tile with an arrow pointing down, the update coming in.
+gfx::Surface AppIcon() {
+    gfx::Surface s(32, 32);
+    Painter p(s);
+    const Rgb arrow = FromHex(0xF2F6F9);
+    p.FillRoundRect(1, 1, 30, 30, 6, FromHex(0x6FB6E4), FromHex(0x2F78AE));
+    p.StrokeRoundRect(1, 1, 30, 30, 6, 1, FromHex(0x1F5580));
+    p.Line(16, 7, 16, 23, 3, arrow);
+    p.Line(9.5, 16.5, 16, 23, 3, arrow);
+    p.Line(22.5, 16.5, 16, 23, 3, arrow);
     return s;
 }
 
@@ -135,6 +149,7 @@ int main(int argc, char** argv) {
         {"btn_logout_cancel_long.png", ButtonStrip(150, 50)},
         {"progress02.png", Track(370, 10)},
         {"progress01.png", Fill(366, 6)},
+        {"ico-app.png", AppIcon()},
     };
     for (const Image& image : images)
         if (!image.pixels.SavePng(folder + image.name)) {

@@ -81,18 +81,36 @@ const TopLevelView* HeadlessBackend::View(Hwnd hwnd) const {
     return it == m_views.end() ? nullptr : &it->second;
 }
 
+const gfx::Surface* HeadlessBackend::Icon(Hwnd hwnd) const {
+    const auto it = m_icons.find(hwnd);
+    return it == m_icons.end() ? nullptr : &it->second;
+}
+
+void HeadlessBackend::Record(const TopLevelView& window) {
+    TopLevelView& kept = m_views[window.hwnd] = window;
+    kept.icon = nullptr;
+    if (!window.icon || window.icon->IsEmpty()) {
+        m_icons.erase(window.hwnd);
+        return;
+    }
+    gfx::Surface& icon = m_icons[window.hwnd];
+    icon = window.icon->Copy();
+    kept.icon = &icon;
+}
+
 void HeadlessBackend::Present(const TopLevelView& window, const gfx::Surface& composed) {
-    m_views[window.hwnd] = window;
+    Record(window);
     for (const char* moment : m_snapshots.Presented(window.hwnd)) Keep(window, composed, moment);
 }
 
 void HeadlessBackend::Update(const TopLevelView& window) {
-    m_views[window.hwnd] = window;
+    Record(window);
 }
 
 void HeadlessBackend::Closed(const TopLevelView& window, const gfx::Surface& composed) {
     if (m_snapshots.Closing(window.hwnd)) Keep(window, composed, "closed");
     m_views.erase(window.hwnd);
+    m_icons.erase(window.hwnd);
 }
 
 void HeadlessBackend::Keep(const TopLevelView& window, const gfx::Surface& composed,

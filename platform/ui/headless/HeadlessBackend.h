@@ -44,6 +44,8 @@ public:
 
     // What the backend was last told of a window (null when never).
     const TopLevelView* View(Hwnd hwnd) const;
+    // The icon a window was last given (null when none).
+    const gfx::Surface* Icon(Hwnd hwnd) const;
     Cursor LastCursor() const { return m_cursor; }
 
     void Present(const TopLevelView& window, const gfx::Surface& composed) override;
@@ -58,10 +60,13 @@ public:
 
 private:
     void Keep(const TopLevelView& window, const gfx::Surface& composed, const char* moment);
+    // Keeps the view, its icon copied, since the core's icon lives only for the call.
+    void Record(const TopLevelView& window);
 
     Options m_options;
     std::deque<std::string> m_answers;
     std::unordered_map<Hwnd, TopLevelView> m_views;
+    std::unordered_map<Hwnd, gfx::Surface> m_icons;
     Snapshots m_snapshots;
     Cursor m_cursor = Cursor::Arrow;
 

@@ -47,10 +47,28 @@ TEST_F(WindowFeatures, ABoxFadeStepsFromInvisibleToOpaqueAndEndsWithItsWindow) {
     EXPECT_EQ(Sys().Stats().waits > 0, true);
 }
 
-TEST_F(WindowFeatures, AMinimisedWindowShowsNothingAndTakesNoInputUntilShown) {
-    struct Clicked : Main {
+// Counts what reaches the display.
+class CountingBackend : public vesk::ui::headless::HeadlessBackend {
+public:
+    void Present(const TopLevelView& window, const vesk::gfx::Surface& composed) override {
+        ++presented;
+        HeadlessBackend::Present(window, composed);
+    }
+    int presented = 0;
+};
+
+class MinimisedWindows : public vesk::ui::test::UiFixture {
+protected:
+    MinimisedWindows() : UiFixture(std::make_unique<CountingBackend>()) {}
+    CountingBackend& Counting() { return static_cast<CountingBackend&>(Backend()); }
+};
+
+TEST_F(MinimisedWindows, PaintButShowNothingAndTakeNoInputUntilShown) {
+    struct Painted : Main {
         int clicks = 0;
+        vesk::gfx::Argb color = 0xFF0000FFu;
         void OnLButtonDown(vesk::gfx::Point) override { ++clicks; }
+        void OnPaint(vesk::gfx::Canvas& dc) override { dc.FillRect(GetClientRect(), color); }
     } box;
     ASSERT_TRUE(box.CreateTopLevel({0, 0, 50, 50}));
     box.ShowWindow(true);
@@ -58,17 +76,21 @@ TEST_F(WindowFeatures, AMinimisedWindowShowsNothingAndTakesNoInputUntilShown) {
     box.MinimizeWindow();
     EXPECT_TRUE(box.IsIconic());
     EXPECT_TRUE(Backend().View(box.GetHwnd())->minimized);
-    const long composed = Sys().Stats().compositions;
+    const int presented = Counting().presented;
+    // Its picture follows what it paints while minimised (an icon, say), unseen.
+    box.color = 0xFF00FF00u;
     box.Invalidate();
     Backend().Press({10, 10});
     Sys().PumpUntilIdle();
-    EXPECT_EQ(Sys().Stats().compositions, composed);
+    EXPECT_EQ(PixelOf(box, 25, 25), 0xFF00FF00u);
+    EXPECT_EQ(Counting().presented, presented);
     EXPECT_EQ(box.clicks, 0);
     box.ShowWindow(true);
     Backend().Press({10, 10});
     Sys().PumpUntilIdle();
     EXPECT_FALSE(box.IsIconic());
     EXPECT_FALSE(Backend().View(box.GetHwnd())->minimized);
+    EXPECT_GT(Counting().presented, presented);
     EXPECT_EQ(box.clicks, 1);
 }
 
@@ -119,15 +141,30 @@ TEST_F(WindowFeatures, ATooltipTakesNoFocusAndBelongsToItsOwner) {
                 Backend().View(owner.GetHwnd())->takesFocus);
 }
 
-TEST_F(WindowFeatures, TheIconReachesTheBackend) {
+TEST_F(WindowFeatures, TheIconReachesTheBackendAndGoesWithTheWindow) {
     Main main;
     ASSERT_TRUE(main.CreateTopLevel({0, 0, 10, 10}));
     EXPECT_EQ(main.GetIcon(), nullptr);
-    vesk::gfx::Surface pixels(16, 16);
-    pixels.Clear(0xFF00FF00u);
-    main.SetIcon(vesk::gfx::Bitmap(std::move(pixels)));
-    ASSERT_NE(main.GetIcon(), nullptr);
-    EXPECT_EQ(main.GetIcon()->Pixel(3, 3), 0xFF00FF00u);
+    EXPECT_EQ(Backend().Icon(main.GetHwnd()), nullptr);
+    for (const vesk::gfx::Argb color : {0xFF00FF00u, 0xFF0000FFu}) {
+        vesk::gfx::Surface pixels(16, 16);
+        pixels.Clear(color);
+        main.SetIcon(vesk::gfx::Bitmap(std::move(pixels)));
+        ASSERT_NE(main.GetIcon(), nullptr);
+        EXPECT_EQ(main.GetIcon()->Pixel(3, 3), color);
+        // The backend keeps a copy: the window's own icon may go at any time.
+        const vesk::gfx::Surface* given = Backend().Icon(main.GetHwnd());
+        ASSERT_NE(given, nullptr);
+        EXPECT_EQ(given->Width(), 16);
+        EXPECT_EQ(given->Pixel(3, 3), color) << "a new icon replaces the one before";
+        EXPECT_EQ(Backend().View(main.GetHwnd())->icon, given);
+    }
+    main.SetIcon(vesk::gfx::Bitmap());
+    EXPECT_EQ(Backend().Icon(main.GetHwnd()), nullptr);
+    main.SetIcon(vesk::gfx::Bitmap(vesk::gfx::Surface(8, 8)));
+    const vesk::ui::Hwnd hwnd = main.GetHwnd();
+    main.DestroyWindow();
+    EXPECT_EQ(Backend().Icon(hwnd), nullptr);
 }
 
 TEST(SystemLook, ColoursAndTheDialogFace) {

@@ -2,7 +2,10 @@
 // shows in which state, and when they repaint.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ColorMatrices.h"
+#include "DrawCenteredCaption.h"
 #include "GdipButton.h"
 #include "SkinFixture.h"
 #include "UIBitmapSlider.h"
@@ -156,6 +159,42 @@ TEST_F(Controls, TextButtonKeepsItsImageWhenANewFileCannotBeOpened) {
     ASSERT_NE(button.Image(), nullptr);
     EXPECT_EQ(button.Image()->Height(), 40);
     EXPECT_EQ(button.GetWindowRect().Height(), 40);
+}
+
+// A caption too wide for its button at the button's font is drawn smaller, whole, inside it;
+// one that fits keeps the font.
+TEST_F(Controls, TextButtonsCaptionIsDrawnWholeInsideTheButton) {
+    const gfx::FontSpec bold{L"Tahoma", -13, 700, false};
+    struct Row {
+        const wchar_t* caption;
+        bool shrinks;
+    } rows[] = {{L"Cancel", false}, {L"OK", false}, {L"Wiederholen Sie es bitte", true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.caption)));
+        const gfx::FontSpec fitted = CaptionFontFitting(row.caption, bold, 79);
+        EXPECT_EQ(fitted.height != bold.height, row.shrinks);
+        EXPECT_EQ(fitted.weight, bold.weight);
+        CUIButton button;
+        ASSERT_TRUE(button.CreateChild(panel, 1002, gfx::Rect::FromXywh(30, 30, 79, 25)));
+        button.SetFont(bold);
+        button.SetCaption(row.caption);
+        button.SetImageFile(Theme("single.png"));
+        button.MoveWindow(gfx::Rect::FromXywh(30, 30, 79, 25));
+        Sys().PumpUntilIdle();
+        int inkLeft = 79, inkRight = -1, inkTop = 25, inkBottom = -1;
+        for (int y = 0; y < 25; ++y)
+            for (int x = 0; x < 79; ++x)
+                if (At(button, x, y) != test::kSingleFrame) {
+                    inkLeft = std::min(inkLeft, x);
+                    inkRight = std::max(inkRight, x);
+                    inkTop = std::min(inkTop, y);
+                    inkBottom = std::max(inkBottom, y);
+                }
+        EXPECT_GT(inkLeft, 0);
+        EXPECT_LT(inkRight, 78);
+        EXPECT_GT(inkTop, 0) << "on one line, not wrapped and cut";
+        EXPECT_LT(inkBottom, 24);
+    }
 }
 
 TEST_F(Controls, TextButtonsSecondTipTextReplacesTheFirst) {
