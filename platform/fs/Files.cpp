@@ -84,6 +84,10 @@ std::optional<FileAttributes> GetAttributes(std::wstring_view path) {
     FileAttributes attributes;
     attributes.folder = S_ISDIR(info.st_mode);
     attributes.readOnly = (info.st_mode & kAllWriteBits) == 0;
+    attributes.modified = std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(info.st_mtim.tv_sec) +
+            std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
     return attributes;
 }
 

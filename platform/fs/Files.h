@@ -4,6 +4,7 @@
 // descriptions), deletion, free space, and the exclusive open that stands in for an open
 // without sharing. Safe from any thread.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -20,6 +21,7 @@ bool CreateFolderTree(std::wstring_view path);
 struct FileAttributes {
     bool folder = false;
     bool readOnly = false;
+    std::chrono::system_clock::time_point modified;
 };
 // nullopt when nothing is at the path.
 std::optional<FileAttributes> GetAttributes(std::wstring_view path);

@@ -12,6 +12,7 @@
 #include "fs/Files.h"
 #include "fs/WholeFile.h"
 #include "profile/ProfileFile.h"
+#include "text/Utf.h"
 #include "xml/BoundedParse.h"
 
 namespace {
@@ -20,11 +21,15 @@ constexpr wchar_t kCatalogueFilePrefix[] = L"gameinfo.xml_";
 // Where a file's copy waits for its merge: the package folder, with the file's name.
 constexpr wchar_t kKeptFolder[] = L"tmp/";
 constexpr wchar_t kKeptSuffix[] = L".user";
+// Beside the copies: the installed version of the install they belong to.
+constexpr wchar_t kKeptMarker[] = L"gameinfo.xml.from";
+constexpr std::size_t kMaxMarkerBytes = 4096;
 constexpr wchar_t kLocaleSection[] = L"Locale";
 constexpr wchar_t kLocaleCountKey[] = L"Count";
 constexpr char kGameElement[] = "game";
 constexpr char kIdAttribute[] = "id";
 constexpr wchar_t kMergeFailedLog[] = L"Merge game info failed.(file: %s)";
+constexpr wchar_t kRestoreFailedLog[] = L"Restore game info failed.(file: %s)";
 
 // Generous: a catalogue of hundreds of games is well below a megabyte.
 constexpr std::size_t kMaxCatalogueBytes = 64u << 20;
@@ -116,15 +121,29 @@ SavedCatalogue SavedFrom(const LoadedCatalogue& loaded, const std::wstring& path
     return saved;
 }
 
-// The state from the copy an earlier install left unmerged, when there is one; else from the
-// file, copied for as long as this install runs.
+// True when the copy was made after the file last changed: the file is then as the copy
+// found it, or as a package unpacked it with the package's own, earlier times. A file the user
+// changed since is newer, and the copy must not roll it back.
+bool KeptIsCurrent(const std::wstring& path, const std::wstring& kept) {
+    const auto copy = vesk::fs::GetAttributes(kept);
+    if (!copy) return false;
+    const auto file = vesk::fs::GetAttributes(path);
+    return !file || file->modified <= copy->modified;
+}
+
+// The state from the copy an earlier run of this install left unmerged, when there is a
+// current one; else from the file, copied for as long as this install runs.
 std::optional<SavedCatalogue> ReadAndKeep(const std::wstring& path, const std::wstring& kept) {
     try {
-        if (LoadedCatalogue earlier; LoadCatalogue(kept, earlier)) {
-            SavedCatalogue saved = SavedFrom(earlier, path);
-            saved.keptPath = kept;
-            return saved;
+        if (std::string bytes; KeptIsCurrent(path, kept) && ReadCatalogueBytes(kept, bytes)) {
+            if (LoadedCatalogue earlier; ParseCatalogue(bytes, earlier)) {
+                SavedCatalogue saved = SavedFrom(earlier, path);
+                saved.keptPath = kept;
+                saved.original = std::move(bytes);
+                return saved;
+            }
         }
+        vesk::fs::DeleteFile(kept);
         std::string bytes;
         LoadedCatalogue loaded;
         if (!ReadCatalogueBytes(path, bytes) || !ParseCatalogue(bytes, loaded)) return std::nullopt;
@@ -133,10 +152,35 @@ std::optional<SavedCatalogue> ReadAndKeep(const std::wstring& path, const std::w
                                      vesk::fs::ReplacementFile::Durability::Durable)) {
             saved.keptPath = kept;
         }
+        saved.original = std::move(bytes);
         return saved;
     } catch (...) {
         return std::nullopt;
     }
+}
+
+// True when the copies in the folder belong to an install from this version; else they are
+// someone else's, and the folder is marked for this install before any copy is made.
+bool ClaimKeptCopies(const std::wstring& folder, const std::string& version) {
+    const std::wstring marker = folder + kKeptMarker;
+    std::string marked;
+    if (vesk::fs::ReadWholeFile(marker, marked, kMaxMarkerBytes) == vesk::fs::WholeFileRead::Ok &&
+        marked == version)
+        return true;
+    vesk::fs::WriteWholeFile(marker, version, false,
+                             vesk::fs::ReplacementFile::Durability::Durable);
+    return false;
+}
+
+// Once no copy waits for its merge, nothing is left to tie to an install.
+void ReleaseKeptCopies(const std::vector<SavedCatalogue>& saved) {
+    std::wstring folder;
+    for (const SavedCatalogue& catalogue : saved) {
+        if (catalogue.keptPath.empty()) continue;
+        if (!vesk::fs::IsAbsent(catalogue.keptPath)) return;
+        folder = catalogue.keptPath.substr(0, catalogue.keptPath.rfind(L'/') + 1);
+    }
+    if (!folder.empty()) vesk::fs::DeleteFile(folder + kKeptMarker);
 }
 
 }  // namespace
@@ -151,16 +195,21 @@ std::optional<SavedCatalogue> ReadGameCatalogue(const std::wstring& path) {
     }
 }
 
-std::vector<SavedCatalogue> ReadGameCatalogues(const std::wstring& programFolder) {
+std::vector<SavedCatalogue> ReadGameCatalogues(const std::wstring& programFolder,
+                                               const std::wstring& installedVersion) {
     std::vector<SavedCatalogue> catalogues;
     try {
         const int count = std::min(vesk::profile::ReadInt(programFolder + kSettingsFile,
                                                           kLocaleSection, kLocaleCountKey, 0),
                                    kMaxCatalogueFiles);
+        const std::wstring keptFolder = programFolder + kKeptFolder;
+        const bool ours =
+            count > 0 && ClaimKeptCopies(keptFolder, vesk::text::WideToUtf8(installedVersion));
         for (int n = 0; n < count; ++n) {
             const std::wstring name = kCatalogueFilePrefix + std::to_wstring(n);
-            if (auto saved = ReadAndKeep(programFolder + name,
-                                         programFolder + kKeptFolder + name + kKeptSuffix))
+            const std::wstring kept = keptFolder + name + kKeptSuffix;
+            if (!ours) vesk::fs::DeleteFile(kept);
+            if (auto saved = ReadAndKeep(programFolder + name, kept))
                 catalogues.push_back(std::move(*saved));
         }
     } catch (...) {
@@ -190,8 +239,26 @@ bool MergeGameCatalogue(const SavedCatalogue& saved) {
     }
 }
 
-void MergeGameCatalogues(const std::vector<SavedCatalogue>& saved) {
-    for (const SavedCatalogue& catalogue : saved) {
-        if (!MergeGameCatalogue(catalogue)) WriteUpdateLog(kMergeFailedLog, catalogue.path);
+bool RestoreGameCatalogue(const SavedCatalogue& saved) {
+    try {
+        if (!vesk::fs::WriteWholeFile(saved.path, saved.original, false,
+                                      vesk::fs::ReplacementFile::Durability::Durable))
+            return false;
+        if (!saved.keptPath.empty()) vesk::fs::DeleteFile(saved.keptPath);
+        return true;
+    } catch (...) {
+        return false;
     }
+}
+
+bool MergeGameCatalogues(const std::vector<SavedCatalogue>& saved) {
+    bool merged = true;
+    for (const SavedCatalogue& catalogue : saved) {
+        if (MergeGameCatalogue(catalogue)) continue;
+        merged = false;
+        WriteUpdateLog(kMergeFailedLog, catalogue.path);
+        if (!RestoreGameCatalogue(catalogue)) WriteUpdateLog(kRestoreFailedLog, catalogue.path);
+    }
+    ReleaseKeptCopies(saved);
+    return merged;
 }

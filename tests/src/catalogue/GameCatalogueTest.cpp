@@ -2,6 +2,7 @@
 #include <tinyxml.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -202,7 +203,7 @@ TEST_F(GameCatalogueTest, CountOfTheSettingsFileSaysWhichFilesAreRead) {
         std::filesystem::remove(m_dir / "Config.ini");
         if (row.line) SetCount(row.line);
         std::vector<int> read;
-        for (const SavedCatalogue& saved : ReadGameCatalogues(m_dir.wide())) {
+        for (const SavedCatalogue& saved : ReadGameCatalogues(m_dir.wide(), L"1.0")) {
             ASSERT_EQ(saved.games.size(), 1u);
             EXPECT_EQ(saved.path, File(saved.games.begin()->first));
             read.push_back(saved.games.begin()->first);
@@ -215,43 +216,114 @@ TEST_F(GameCatalogueTest, EveryFileIsMergedAndEachFailureLoggedOnce) {
     ASSERT_TRUE(OpenUpdateLog(m_dir.wide().c_str(), L"log.txt", L"w+"));
     SetCount("Count=2");
     for (int n : {0, 1}) WriteFileBytes(Native(n), kUserFile);
-    const auto saved = ReadGameCatalogues(m_dir.wide());
+    const auto saved = ReadGameCatalogues(m_dir.wide(), L"1.0");
     ASSERT_EQ(saved.size(), 2u);
     std::filesystem::remove(Native(0));
     WriteFileBytes(Native(1), kPackagedFile);
-    MergeGameCatalogues(saved);
+    EXPECT_FALSE(MergeGameCatalogues(saved));
     CloseUpdateLog();
     EXPECT_NE(ReadFileBytes(Native(1)).find("download=\"2\""), std::string::npos);
+    // The file that could not be merged is back as the user had it.
+    EXPECT_EQ(ReadFileBytes(Native(0)), kUserFile);
     const std::string log = ReadFileBytes(m_dir / "log.txt");
     EXPECT_NE(log.find("gameinfo.xml_0"), std::string::npos);
     EXPECT_EQ(log.find("gameinfo.xml_1"), std::string::npos);
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
 }
 
-TEST_F(GameCatalogueTest, AnInstallThatEndsBeforeItsMergeLosesNoState) {
+// The package's files carry the package's own times, earlier than any install.
+void AsUnpacked(const std::filesystem::path& file) {
+    std::filesystem::last_write_time(
+        file, std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 365));
+}
+
+class KeptCopyTest : public GameCatalogueTest {
+protected:
+    std::filesystem::path Kept() const { return m_dir / "tmp/gameinfo.xml_0.user"; }
+    // The install from version 1.0 is killed once the package has replaced the file.
+    void KilledInstall() {
+        std::filesystem::create_directory(m_dir / "tmp");
+        SetCount("Count=1");
+        WriteFileBytes(Native(0), kUserFile);
+        ASSERT_EQ(ReadGameCatalogues(m_dir.wide(), L"1.0").size(), 1u);
+        EXPECT_EQ(ReadFileBytes(Kept()), kUserFile);
+        WriteFileBytes(Native(0), kPackagedFile);
+        AsUnpacked(Native(0));
+    }
+    // The next install reads and merges; what game 7's "download" holds then.
+    std::string NextInstall(const std::wstring& installedVersion) {
+        const auto saved = ReadGameCatalogues(m_dir.wide(), installedVersion);
+        EXPECT_EQ(saved.size(), 1u);
+        EXPECT_TRUE(MergeGameCatalogues(saved));
+        EXPECT_FALSE(std::filesystem::exists(Kept()));
+        TiXmlDocument merged;
+        EXPECT_TRUE(merged.LoadFile(Native(0).c_str()));
+        return Value(merged, "7", nullptr, "download");
+    }
+};
+
+TEST_F(KeptCopyTest, AKilledInstallIsRepairedWithTheUsersState) {
+    KilledInstall();
+    EXPECT_EQ(NextInstall(L"1.0"), "2");
+    // Nothing is left for a later install to pick up.
+    EXPECT_TRUE(std::filesystem::is_empty(m_dir / "tmp"));
+}
+
+TEST_F(KeptCopyTest, ACopyIsNeverPreferredToWhatCameAfterIt) {
+    const struct {
+        const char* what;
+        std::wstring installedVersion;
+        bool userChangedTheFile;
+        bool marked;
+        const char* download;
+    } rows[] = {
+        {"the same install, file untouched", L"1.0", false, true, "2"},
+        {"the user changed the file since", L"1.0", true, true, "5"},
+        {"an install from another version", L"1.1", false, true, "0"},
+        {"a copy no install claims", L"1.0", false, false, "0"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        KilledInstall();
+        if (row.userChangedTheFile) {
+            std::string changed = kPackagedFile;
+            changed.replace(changed.find("download=\"0\""), 12, "download=\"5\"");
+            WriteFileBytes(Native(0), changed);
+            std::filesystem::last_write_time(
+                Native(0), std::filesystem::last_write_time(Kept()) + std::chrono::seconds(1));
+        }
+        if (!row.marked) std::filesystem::remove(m_dir / "tmp/gameinfo.xml.from");
+        EXPECT_EQ(NextInstall(row.installedVersion), row.download);
+    }
+}
+
+TEST_F(KeptCopyTest, AFailedMergePutsTheUsersFileBackAndKeepsNoCopy) {
     std::filesystem::create_directory(m_dir / "tmp");
-    const std::filesystem::path kept = m_dir / "tmp/gameinfo.xml_0.user";
     SetCount("Count=1");
     WriteFileBytes(Native(0), kUserFile);
-    // The install is killed once the package has replaced the file; then one whose merge
-    // finds the file gone; then one that runs to its end.
-    ASSERT_EQ(ReadGameCatalogues(m_dir.wide()).size(), 1u);
-    EXPECT_EQ(ReadFileBytes(kept), kUserFile);
-    WriteFileBytes(Native(0), kPackagedFile);
-    auto saved = ReadGameCatalogues(m_dir.wide());
-    std::filesystem::remove(Native(0));
-    MergeGameCatalogues(saved);
-    EXPECT_EQ(ReadFileBytes(kept), kUserFile);
-    WriteFileBytes(Native(0), kPackagedFile);
-    saved = ReadGameCatalogues(m_dir.wide());
+    const auto saved = ReadGameCatalogues(m_dir.wide(), L"1.0");
     ASSERT_EQ(saved.size(), 1u);
-    EXPECT_EQ(saved[0].path, File(0));
-    MergeGameCatalogues(saved);
-    TiXmlDocument merged;
-    ASSERT_TRUE(merged.LoadFile(Native(0).c_str()));
-    EXPECT_EQ(Value(merged, "7", nullptr, "download"), "2");
-    EXPECT_EQ(Value(merged, "7", nullptr, "name"), "New");
-    EXPECT_FALSE(std::filesystem::exists(kept));
+    WriteFileBytes(Native(0), "<gameinfo><game id=\"7\">");  // the package's, cut short
+    EXPECT_FALSE(MergeGameCatalogues(saved));
+    EXPECT_EQ(ReadFileBytes(Native(0)), kUserFile);
+    EXPECT_FALSE(std::filesystem::exists(Kept()));
+}
+
+TEST_F(KeptCopyTest, ACopyThatCannotBePutBackWaitsForTheNextInstall) {
+    std::filesystem::create_directory(m_dir / "tmp");
+    SetCount("Count=1");
+    WriteFileBytes(Native(0), kUserFile);
+    const auto saved = ReadGameCatalogues(m_dir.wide(), L"1.0");
+    ASSERT_EQ(saved.size(), 1u);
+    // A folder where the file was: neither the merge nor the restore can write it.
+    std::filesystem::remove(Native(0));
+    std::filesystem::create_directory(Native(0));
+    EXPECT_FALSE(MergeGameCatalogues(saved));
+    EXPECT_EQ(ReadFileBytes(Kept()), kUserFile);
+    std::filesystem::remove(Native(0));
+    WriteFileBytes(Native(0), kPackagedFile);
+    AsUnpacked(Native(0));
+    EXPECT_EQ(NextInstall(L"1.0"), "2");
 }
 
 }  // namespace
