@@ -26,9 +26,10 @@ struct FaultRule {
     Fault fault;
     long times = -1;   // -1: always
     int statusId = 0;  // of kStatusAs
+    long after = 0;    // requests of the method answered as usual before the rule applies
 };
 
-// "METHOD=KIND[:N]"; nullopt when malformed.
+// "METHOD=KIND[:N][@M]" (@M: from the request after the first M on); nullopt when malformed.
 std::optional<FaultRule> ParseFaultRule(const std::string& text);
 
 class FaultPlan {

@@ -13,8 +13,8 @@
 //   --request-log FILE       appends each request's method name, one a line, followed by
 //                            " netToken=TOKEN" when the request carries a network token
 //   --upgrade-available 0|1  what "version" says of an upgrade (0)
-//   --fault METHOD=KIND[:N]  test behaviour for METHOD ("*": every method), the first N
-//                            times or always: 902, 905, no-element, http-500, no-reply, slow,
+//   --fault METHOD=KIND[:N][@M]  test behaviour for METHOD ("*": every method), the first
+//                            N times or always (after M requests answered as usual): 902, 905, no-element, http-500, no-reply, slow,
 //                            status-ID (the real answer, reporting status ID), shutdown (the
 //                            service ends after answering)
 
