@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <climits>
+#include <cstring>
 
 #include "text/Utf.h"
 
@@ -14,6 +15,14 @@ SDL_HitTestResult HitTest(SDL_Window* window, const SDL_Point* area, void* data)
     return static_cast<SdlBackend*>(data)->IsCaption(window, {area->x, area->y})
                ? SDL_HITTEST_DRAGGABLE
                : SDL_HITTEST_NORMAL;
+}
+
+bool SamePixels(const gfx::Surface& a, const gfx::Surface& b) {
+    if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+    for (int y = 0; y < a.Height(); ++y)
+        if (std::memcmp(a.Row(y), b.Row(y), static_cast<std::size_t>(a.Width()) * 4) != 0)
+            return false;
+    return true;
 }
 
 }  // namespace
@@ -80,21 +89,24 @@ SdlBackend::Shown* SdlBackend::Ensure(const TopLevelView& view) {
             SDL_SetWindowTitle(shown.window, text::WideToUtf8(view.title).c_str());
     }
     SDL_SetWindowOpacity(shown.window, view.alpha / 255.0f);
-    if (view.icon && !view.icon->IsEmpty()) {
-        const gfx::Surface& icon = *view.icon;
-        if (SDL_Surface* pixels =
-                SDL_CreateRGBSurfaceWithFormatFrom(icon.Row(0), icon.Width(), icon.Height(), 32,
-                                                   icon.Stride(), SDL_PIXELFORMAT_ARGB8888)) {
-            SDL_SetWindowIcon(shown.window, pixels);
-            SDL_FreeSurface(pixels);
-        }
-    }
+    GiveIcon(shown, view.icon);
     if (view.visible && !shown.view.visible) SDL_ShowWindow(shown.window);
     if (!view.visible && shown.view.visible) SDL_HideWindow(shown.window);
     if (view.minimized && !shown.view.minimized) SDL_MinimizeWindow(shown.window);
     if (!view.minimized && shown.view.minimized) SDL_RestoreWindow(shown.window);
     shown.view = view;
     return &shown;
+}
+
+// Only a new icon goes to the display: giving one rewrites the window's icon property there.
+void SdlBackend::GiveIcon(Shown& shown, const gfx::Surface* icon) {
+    if (!icon || icon->IsEmpty() || SamePixels(*icon, shown.icon)) return;
+    SDL_Surface* pixels = SDL_CreateRGBSurfaceWithFormatFrom(
+        icon->Row(0), icon->Width(), icon->Height(), 32, icon->Stride(), SDL_PIXELFORMAT_ARGB8888);
+    if (!pixels) return;
+    SDL_SetWindowIcon(shown.window, pixels);
+    SDL_FreeSurface(pixels);
+    shown.icon = icon->Copy();
 }
 
 void SdlBackend::Present(const TopLevelView& view, const gfx::Surface& composed) {

@@ -43,7 +43,9 @@ private:
     struct Shown {
         SDL_Window* window = nullptr;
         TopLevelView view;
+        gfx::Surface icon;  // what the display was last given
     };
+    void GiveIcon(Shown& shown, const gfx::Surface* icon);
     Shown* Ensure(const TopLevelView& view);
     void Translate(const SDL_Event& event, std::vector<InputEvent>& input);
     Shown* ByWindowId(unsigned id);
