@@ -1,5 +1,8 @@
 // Cancelling by the user: the progress stops, the window says so, a running transfer is
-// cancelled, and the window ends without starting the client.
+// cancelled, and the window ends without starting the client, within a second whatever the
+// library is doing.
+
+#include <memory>
 
 #include "PackageTransfer.h"
 #include "TransferService.h"
@@ -8,10 +11,27 @@
 #include "UpdateWorker.h"
 #include "WorkerThreads.h"
 #include "clock/Clock.h"
+#include "clock/StopSignal.h"
 
 namespace {
 
 constexpr std::chrono::milliseconds kSettle{200};
+// How long the window waits for the transfer's cancel: the library's recovery may hold any
+// call for minutes while it restarts the service.
+constexpr std::chrono::milliseconds kTransferCancelWait{600};
+
+// Cancels the transfer on a thread of its own; the signal says when that is done.
+void CancelTransferAside(const std::shared_ptr<UpdateState>& state,
+                         const std::shared_ptr<vesk::clock::StopSignal>& done) {
+    const bool started = StartDetachedThread([state, done] {
+        if (IsTransferServiceRunning()) {
+            if (const std::wstring id = state->TakeTransferId(); !id.empty())
+                CancelCurrentTransfer(id);
+        }
+        done->RequestStop();
+    });
+    if (!started) done->RequestStop();
+}
 
 }  // namespace
 
@@ -20,6 +40,7 @@ bool StartCancelThread(std::shared_ptr<UpdateState> state) {
 }
 
 void CancelThread(const std::shared_ptr<UpdateState>& state) {
+    state->BeginCancel();
     const UpdateControls& controls = state->controls;
     controls.window.KillTimer(kTransferTimer);
     vesk::clock::Sleep(kSettle);
@@ -32,8 +53,8 @@ void CancelThread(const std::shared_ptr<UpdateState>& state) {
     controls.status.SetText(UpdateText(L"IDS_POPDLG_UPDATE_TEXT4"));
     controls.exitButton.Enable(false);
     controls.cancelButton.Enable(false);
-    if (IsTransferServiceRunning()) {
-        if (const std::wstring id = state->TakeTransferId(); !id.empty()) CancelCurrentTransfer(id);
-    }
+    const auto done = std::make_shared<vesk::clock::StopSignal>();
+    CancelTransferAside(state, done);
+    done->WaitFor(kTransferCancelWait);
     controls.window.EndDialog(0);
 }

@@ -36,6 +36,8 @@ bool FetchRemainingPackages(UpdateState& state) {
     int retries = 0;
     bool failed = false;
     do {
+        // A cancel lets the package on its way finish, then nothing new starts.
+        if (state.Cancelling()) return false;
         const UpdatePackage& package = state.CurrentPackage();
         if (FetchPackage(downloader, state, package)) {
             failed = false;
@@ -63,5 +65,6 @@ void DirectDownloadThread(const std::shared_ptr<UpdateState>& state) {
     window.Post(WM_UPDATE_ANIMATION_START);
     const bool ok = FetchRemainingPackages(*state);
     window.Post(WM_UPDATE_ANIMATION_STOP);
+    if (state->Cancelling()) return;
     window.Post(ok ? WM_UPDATE_RUN_WORKER : WM_UPDATE_DOWNLOAD_FAILED, 0, 1);
 }

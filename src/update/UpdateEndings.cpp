@@ -22,6 +22,12 @@ constexpr int kSucceededExitCode = 0;
 
 }  // namespace
 
+// The first ending takes the run; a cancel that began is one too, so a worker's message that
+// comes behind it changes nothing: no box, no client, nothing recorded.
+bool CVeskUpdateDlg::EndingTaken() {
+    return std::exchange(m_ended, true) || m_state->Cancelling();
+}
+
 void CVeskUpdateDlg::StartClient() const {
     StartClientProgram(m_clientPath, m_clientParameters);
 }
@@ -33,7 +39,7 @@ bool CVeskUpdateDlg::ClientExists() const {
 // Ends the process at once: the log is closed first, and no destructor runs under a thread
 // that may still be ending.
 void CVeskUpdateDlg::OnUpdateSucceeded() {
-    if (std::exchange(m_ended, true)) return;
+    if (EndingTaken()) return;
     WriteUpdateLog(L"UPdate success and start VESKClient,exit.");
     if (!m_state->packages.empty() &&
         !WriteInstalledVersion(m_state->programFolder, m_state->packages.back().id)) {
@@ -45,7 +51,7 @@ void CVeskUpdateDlg::OnUpdateSucceeded() {
 }
 
 void CVeskUpdateDlg::OnUpdateFinish(ui::LPARAM startClient) {
-    if (std::exchange(m_ended, true)) return;
+    if (EndingTaken()) return;
     if (!ClientExists()) WriteUpdateLog(L"VESKClient.exe not exist,exit.");
     if (startClient == 1) {
         WriteUpdateLog(L"Update fail and start VESKClient,exit.");
@@ -55,7 +61,7 @@ void CVeskUpdateDlg::OnUpdateFinish(ui::LPARAM startClient) {
 }
 
 void CVeskUpdateDlg::OnDownloadFailed(ui::LPARAM showBox) {
-    if (std::exchange(m_ended, true)) return;
+    if (EndingTaken()) return;
     WriteUpdateLog(L"download failed,exit.");
     if (showBox == 1) {
         CUIMessageBox box(this, UpdateText(L"IDS_POPDLG_ERROR_UPTFAILED"),

@@ -156,17 +156,30 @@ void UpdateWorkerThread(const std::shared_ptr<UpdateState>& state, int mode) {
     if (mode == 0) {
         CheckAndDownload(state);
     } else if (mode == 1) {
+        // Once a cancel began nothing new starts; the cancel is the run's ending.
+        if (state->Cancelling()) return;
         if (!StartInstallThread(state))
             state->controls.window.Post(WM_UPDATE_DOWNLOAD_FAILED, 0, 1);
     }
 }
 
 bool DownloadPatcher(UpdateState& state, vesk::ui::WPARAM timerId, const std::wstring& source) {
-    if (source.empty()) return false;
+    if (!StartNextTransfer(state, source)) return false;
+    state.controls.window.SetTimer(timerId, kTransferPeriod);
+    return true;
+}
+
+bool StartNextTransfer(UpdateState& state, const std::wstring& source) {
+    if (source.empty() || state.Cancelling()) return false;
     const auto id = StartPackageTransfer(source, state.programFolder + L"tmp");
     if (!id || id->empty()) return false;
     state.SetTransferId(*id);
-    state.controls.window.SetTimer(timerId, kTransferPeriod);
+    // The cancel begins before it takes the id: whichever of the two comes second sees the other.
+    if (state.Cancelling()) {
+        if (const std::wstring taken = state.TakeTransferId(); !taken.empty())
+            CancelCurrentTransfer(taken);
+        return false;
+    }
     return true;
 }
 

@@ -15,6 +15,9 @@ void UpdateWorkerThread(const std::shared_ptr<UpdateState>& state, int mode);
 // Starts a transfer of the source through the service and the window's progress timer; false
 // when no transfer was started. Any thread.
 bool DownloadPatcher(UpdateState& state, vesk::ui::WPARAM timerId, const std::wstring& source);
+// The same without touching the timer, for a tick whose timer runs on; false too when a cancel
+// began, and a transfer that started under it is cancelled again. Any thread.
+bool StartNextTransfer(UpdateState& state, const std::wstring& source);
 
 bool StartDirectDownloadThread(std::shared_ptr<UpdateState> state);
 void DirectDownloadThread(const std::shared_ptr<UpdateState>& state);

@@ -224,18 +224,37 @@ void CVeskUpdateDlg::OnTimer(ui::WPARAM id) {
 
 bool CVeskUpdateDlg::OnCommand(int id, int code) {
     if (code == ui::BN_CLICKED && (id == IDC_CANCEL || id == IDC_EXIT)) {
-        WriteUpdateLog(L"Cancel update,exit");
-        // One cancel is enough; the buttons are disabled by it soon after.
-        if (!m_cancelling) m_cancelling = StartCancelThread(m_state);
+        OnCancelClicked();
         return true;
     }
     return Dialog::OnCommand(id, code);
 }
 
+void CVeskUpdateDlg::OnCancelClicked() {
+    WriteUpdateLog(L"Cancel update,exit");
+    // One cancel is enough; the buttons are disabled by it soon after.
+    if (m_state->Cancelling()) return;
+    // From here on nothing new starts, no other ending runs and no tick comes.
+    m_state->BeginCancel();
+    KillTimer(kTransferTimer);
+    // Without its thread the window still ends; only the transfer is left to the service.
+    if (!StartCancelThread(m_state)) EndDialog(0);
+}
+
+// A worker that cannot start ends the update as a failed download does.
+void CVeskUpdateDlg::OnRunWorker(ui::LPARAM mode) {
+    if (m_state->Cancelling()) return;
+    if (!StartUpdateWorkerThread(m_state, static_cast<int>(mode)))
+        PostMessage(WM_UPDATE_DOWNLOAD_FAILED, 0, 1);
+}
+
 ui::LRESULT CVeskUpdateDlg::OnMessage(ui::UINT message, ui::WPARAM wParam, ui::LPARAM lParam) {
     switch (message) {
         case WM_UPDATE_RUN_WORKER:
-            StartUpdateWorkerThread(m_state, static_cast<int>(lParam));
+            OnRunWorker(lParam);
+            return 0;
+        case WM_UPDATE_TICK_DONE:
+            OnTickDone();
             return 0;
         case WM_UPDATE_DOWNLOAD_FAILED:
             OnDownloadFailed(lParam);
@@ -258,6 +277,7 @@ ui::LRESULT CVeskUpdateDlg::OnMessage(ui::UINT message, ui::WPARAM wParam, ui::L
 }
 
 void CVeskUpdateDlg::StartWaitingAnimation() {
+    if (m_state->Cancelling()) return;
     if (m_picture.IsPlaying()) m_picture.Unload();
     if (!m_picture.LoadFromFile(TheSkinSource().ThemePath(L"themes/classic/ico-preload.gif")))
         return;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "GdipButton.h"
+#include "TransferTick.h"
 #include "UIBitmapSlider.h"
 #include "UIButton.h"
 #include "UIHMXStatic.h"
@@ -65,8 +66,12 @@ private:
 
     // The transfer-progress step of the timer (TransferProgress.cpp).
     void OnTransferTick();
-    void OnTransferFinished();
-    void ShowProgress(const std::wstring& rate, const std::wstring& fraction);
+    void OnTickDone();
+    void ShowProgress(const TickReport& report);
+
+    // Begins the cancel on the first click of either button.
+    void OnCancelClicked();
+    void OnRunWorker(vesk::ui::LPARAM mode);
 
     // The waiting animation of the direct download, asked for by its thread.
     void StartWaitingAnimation();
@@ -76,6 +81,7 @@ private:
     void OnUpdateSucceeded();
     void OnUpdateFinish(vesk::ui::LPARAM startClient);
     void OnDownloadFailed(vesk::ui::LPARAM showBox);
+    bool EndingTaken();
     void StartClient() const;
     bool ClientExists() const;
 
@@ -83,6 +89,7 @@ private:
     std::wstring m_clientParameters;
     std::wstring m_clientPath;
     std::unique_ptr<vesk::gfx::Bitmap> m_background;
-    bool m_cancelling = false;
+    std::shared_ptr<TickMailbox> m_tickMailbox = std::make_shared<TickMailbox>();
+    bool m_tickRunning = false;  // a tick's job has not reported yet
     bool m_ended = false;
 };

@@ -1,5 +1,6 @@
 #include "WorkerThreads.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -12,6 +13,8 @@ struct RunningThreads {
     std::condition_variable ended;
     int count = 0;
 };
+
+std::atomic<bool> g_refuseStarts{false};
 
 // Never destroyed: a detached thread may still count itself out while the process ends.
 RunningThreads& Running() {
@@ -28,6 +31,7 @@ void CountOut() {
 }  // namespace
 
 bool StartDetachedThread(std::function<void()> body) {
+    if (g_refuseStarts.load()) return false;
     RunningThreads& running = Running();
     {
         std::lock_guard lock(running.mutex);
@@ -50,4 +54,8 @@ void WaitForDetachedThreads() {
     RunningThreads& running = Running();
     std::unique_lock lock(running.mutex);
     running.ended.wait(lock, [&] { return running.count == 0; });
+}
+
+void RefuseThreadStartsForTesting(bool refuse) {
+    g_refuseStarts.store(refuse);
 }

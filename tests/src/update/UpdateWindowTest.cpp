@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <clocale>
 #include <fstream>
 
@@ -17,7 +19,9 @@
 #include "TransferBinding.h"
 #include "UiFixture.h"
 #include "UpdateLog.h"
+#include "UpdateMessages.h"
 #include "UpdateSettings.h"
+#include "UpdateWindowMessages.h"
 #include "VeskUpdateDlg.h"
 #include "WorkerThreads.h"
 #include "fs/Paths.h"
@@ -89,7 +93,7 @@ protected:
 
     // The service, registered for this process's user and running, and the library beside
     // the program.
-    bool StartService(test::ChildProcess& service) {
+    bool StartService(test::ChildProcess& service, std::vector<std::string> options = {}) {
         const std::filesystem::path home = m_folder / "home";
         const std::filesystem::path tsp = m_folder / "tsp";
         std::filesystem::create_directories(tsp);
@@ -103,15 +107,43 @@ protected:
             {L"Program Directory", text::Utf8ToWide(tsp.string() + "/")}};
         WriteFileBytes(home / ".config/VeskRegistry/HKEY_CURRENT_USER.reg",
                        registry::RenderHive(hive));
+        options.insert(options.begin(), {"--data-dir", (tsp / "data").string(), "--request-log",
+                                         (tsp / "requests").string()});
         if (!service.Start((tsp / "TSP.exe").string(),
-                           {.args = {"--data-dir", (tsp / "data").string(), "--request-log",
-                                     (tsp / "requests").string()},
-                            .unsetEnv = {"VESK_CLOCK", "VESK_TSP_OPTIONS"}}))
+                           {.args = options, .unsetEnv = {"VESK_CLOCK", "VESK_TSP_OPTIONS"}}))
             return false;
         if (!service.ReadLine().value_or("").starts_with("listening")) return false;
         std::filesystem::copy_file(VESK_TRANSFER_LIBRARY, m_folder / "TSPWrapperLib.dll");
         return true;
     }
+    // Each request method the service saw, in order.
+    std::vector<std::string> ServiceRequests() const {
+        std::ifstream requests(m_folder / "tsp/requests");
+        std::vector<std::string> methods;
+        for (std::string line; std::getline(requests, line);)
+            methods.push_back(line.substr(0, line.find(' ')));
+        return methods;
+    }
+    int StatusPolls() const {
+        const std::vector<std::string> methods = ServiceRequests();
+        return static_cast<int>(std::count(methods.begin(), methods.end(), "transfer.status"));
+    }
+    // The window, whose manifest never comes, until it ends; `act` runs once it shows, then
+    // `turns` more idle turns are allowed before the test ends it with 7 itself.
+    int RunWaitingWindow(CVeskUpdateDlg& window, const std::function<void()>& act, int turns) {
+        m_server.Serve("/updates/veskversion.xml", {.body = "<root/>", .holdAfterHeaders = true});
+        int turn = -1;
+        Sys().SetIdleObserver([&] {
+            if (!window.IsCreated() || !window.IsWindowVisible()) return;
+            if (++turn == 0) act();
+            if (turn == turns) window.EndDialog(7);
+        });
+        const int result = window.DoModal();
+        Sys().SetIdleObserver({});
+        return result;
+    }
+    std::string Log() const { return ReadFileBytes(m_folder / "VESKUpdateLog.txt"); }
+
     // A 64 KB package the server sends half of, then holds.
     void ServeHeldPackage() {
         const std::string package(64 * 1024, 'p');
@@ -168,21 +200,115 @@ TEST_F(UpdateWindowTest, CancellingDuringAServiceDownloadCancelsTheTransfer) {
         window, [&] { return window.m_btnCancel.IsWindowVisible(); },
         [&] { Click(window.m_btnCancel); });
     EXPECT_EQ(result, 0);
+    // The transfer's cancel may outlast the window by a little.
+    WaitForDetachedThreads();
     EXPECT_EQ(window.m_stStatus.GetWindowText(), L"Cancelling the update...");
     EXPECT_FALSE(window.m_btnCancel.IsWindowVisible());
     EXPECT_FALSE(window.m_btnCancel.IsWindowEnabled());
     EXPECT_FALSE(window.m_btnExit.IsWindowEnabled());
     EXPECT_FALSE(window.m_slider.IsWindowVisible());
     EXPECT_TRUE(window.State()->TransferId().empty());
-    std::ifstream requests(tsp / "requests");
-    std::vector<std::string> methods;
-    for (std::string line; std::getline(requests, line);)
-        methods.push_back(line.substr(0, line.find(' ')));
-    EXPECT_THAT(methods, testing::Contains("transfer.cancel"));
+    EXPECT_THAT(ServiceRequests(), testing::Contains("transfer.cancel"));
     EXPECT_THAT(ReadFileBytes(m_folder / "VESKUpdateLog.txt"),
                 testing::HasSubstr("Cancel update,exit"));
     service.Kill();
     service.Wait();
+}
+
+TEST_F(UpdateWindowTest, TheWindowRunsOnWhileTheLibraryIsHeldAndCancelEndsItAtOnce) {
+    // Every poll of the transfer waits two seconds for its answer, as a call does while the
+    // library restarts the service.
+    test::ChildProcess service;
+    ASSERT_TRUE(StartService(service, {"--fault", "transfer.status=slow", "--slow-ms", "2000"}));
+    ServeHeldPackage();
+    CVeskUpdateDlg window({});
+    using Clock = std::chrono::steady_clock;
+    std::optional<Clock::time_point> polled;
+    int turnsSincePoll = 0;
+    int pollsAtClick = 0;
+    Clock::time_point clicked;
+    RunWith(
+        window,
+        [&] {
+            if (!window.m_btnCancel.IsWindowVisible()) return false;
+            if (!polled && StatusPolls() > 0) polled = Clock::now();
+            // The loop keeps turning (painting, ticking) while the poll is held.
+            return polled && ++turnsSincePoll > 20;
+        },
+        [&] {
+            pollsAtClick = StatusPolls();
+            clicked = Clock::now();
+            Click(window.m_btnCancel);
+        });
+    const auto ended = Clock::now();
+    ASSERT_TRUE(polled);
+    EXPECT_LT(clicked - *polled, std::chrono::seconds(1)) << "the window waited for the poll";
+    EXPECT_LT(ended - clicked, std::chrono::seconds(1)) << "the cancel waited for the library";
+    EXPECT_EQ(pollsAtClick, 1) << "one tick's job at a time";
+    // The held poll's report comes to a window that has gone.
+    WaitForDetachedThreads();
+    EXPECT_EQ(StatusPolls(), 1);
+    EXPECT_THAT(Log(), testing::Not(testing::HasSubstr("download error")));
+    service.Kill();
+    service.Wait();
+}
+
+TEST_F(UpdateWindowTest, OfflineTheTransferIsStillFollowed) {
+    net::SetInternetConnectedForTesting(false);
+    test::ChildProcess service;
+    ASSERT_TRUE(StartService(service));
+    ServeHeldPackage();
+    CVeskUpdateDlg window({});
+    // A bounded number of looks: without the fix the first tick is the last.
+    int looks = 0;
+    int polls = 0;
+    RunWith(
+        window,
+        [&] {
+            if (!window.m_btnCancel.IsWindowVisible()) return false;
+            polls = StatusPolls();
+            return polls >= 3 || ++looks > 2000;
+        },
+        [&] { Click(window.m_btnCancel); });
+    EXPECT_GE(polls, 3);
+    WaitForDetachedThreads();
+    service.Kill();
+    service.Wait();
+}
+
+TEST_F(UpdateWindowTest, OnceACancelBeganNoWorkerStartsAndNoOtherEndingRuns) {
+    CVeskUpdateDlg window({});
+    const int result = RunWaitingWindow(
+        window,
+        [&] {
+            window.OnCommand(CVeskUpdateDlg::IDC_CANCEL, ui::BN_CLICKED);
+            // What workers may still post while the cancel runs.
+            window.PostMessage(WM_UPDATE_DOWNLOAD_FAILED, 0, 1);
+            window.PostMessage(WM_UPDATE_RUN_WORKER, 0, 0);
+            window.PostMessage(WM_UPDATE_FINISH, 0, 1);
+        },
+        100000);
+    EXPECT_EQ(result, 0);
+    WaitForDetachedThreads();
+    const std::string log = Log();
+    EXPECT_THAT(log, testing::HasSubstr("Cancel update,exit"));
+    EXPECT_THAT(log, testing::Not(testing::HasSubstr("download failed")));
+    EXPECT_THAT(log, testing::Not(testing::HasSubstr("Resolve version info failed")));
+    EXPECT_THAT(log, testing::Not(testing::HasSubstr("Update fail and start")));
+}
+
+TEST_F(UpdateWindowTest, ACheckWorkerThatCannotStartFailsTheUpdate) {
+    CVeskUpdateDlg window({});
+    const int result = RunWaitingWindow(
+        window,
+        [&] {
+            RefuseThreadStartsForTesting(true);
+            window.PostMessage(WM_UPDATE_RUN_WORKER, 0, 0);
+        },
+        2000);
+    RefuseThreadStartsForTesting(false);
+    EXPECT_NE(result, 7) << "the window was left waiting";
+    EXPECT_THAT(Log(), testing::HasSubstr("download failed,exit."));
 }
 
 // The service's fraction is written with a point; under a locale that writes a decimal comma
@@ -200,14 +326,13 @@ TEST_P(CommaLocaleTest, ProgressMovesHalfWay) {
     ServeHeldPackage();
     CVeskUpdateDlg window({});
     const std::wstring halfWay = L"Downloaded 32KB of 64KB.";
-    // A bounded number of looks: without the fix the line stays at 0 KB for ever.
-    int looks = 0;
+    // A bounded number of polls: without the fix the line stays at 0 KB for ever.
     bool looked = false;
     RunWith(
         window,
         [&] {
             return window.m_stStatus.GetWindowText() == halfWay ||
-                   (window.m_slider.IsWindowVisible() && ++looks > 300);
+                   (window.m_slider.IsWindowVisible() && StatusPolls() > 30);
         },
         [&] {
             looked = true;
