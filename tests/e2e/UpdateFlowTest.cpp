@@ -1,0 +1,223 @@
+// The update's flow under faults, run by the real updater: offline the download through the
+// service still goes on, and a user's cancel (a click on the real display backend, on a
+// virtual X display of the test's own) during a download through the service or directly
+// ends the run with 1, starts no client and records nothing; the next run completes.
+
+#include <signal.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "FolderWatch.h"
+#include "UpdateScenario.h"
+#include "gfx/Bitmap.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Contains;
+using testing::HasSubstr;
+using testing::IsEmpty;
+using testing::Not;
+using vesk::test::ChildProcess;
+using vesk::test::ScenarioPackage;
+using vesk::test::ScenarioRun;
+using vesk::test::UpdateScenario;
+using vesk::test::WaitForFolder;
+
+constexpr const char* kXvfb = "/usr/bin/Xvfb";
+constexpr const char* kXdotool = "/usr/bin/xdotool";
+constexpr const char* kShown = "-Vesk_Update-shown.png";
+constexpr const char* kAsked = "-Vesk_Update-asked.png";
+
+// A chain of one package and a large latest one, so the chain is what downloads.
+void PublishChain(UpdateScenario& scenario) {
+    ScenarioPackage latest{"1.9", "full-1.9.zip", {{"data/full.txt", "full"}}};
+    latest.size = 50 << 20;
+    scenario.Publish({{"1.1", "patch-1.1.zip", {{"data/part1.txt", "content of 1.1"}}}}, latest);
+}
+
+TEST(UpdateFlow, OfflineTheDownloadThroughTheServiceGoesOn) {
+    UpdateScenario scenario;
+    PublishChain(scenario);
+    scenario.install().SetEnv("VESK_INTERNET", "offline");
+    ASSERT_TRUE(scenario.StartService());
+    const ScenarioRun run = scenario.Run();
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_THAT(run.Flow(), testing::ElementsAre("UPdate success and start VESKClient,exit."));
+    EXPECT_EQ(scenario.InstalledVersion(), "1.9");
+}
+
+// An X server on a free display number, which it reports once it accepts clients.
+class VirtualDisplay {
+public:
+    VirtualDisplay() {
+        if (!fs::exists(kXvfb) || !fs::exists(kXdotool)) return;
+        if (!m_server.Start(kXvfb, {.args = {"-displayfd", "1", "-screen", "0", "1024x768x24",
+                                             "-nolisten", "tcp"}}))
+            return;
+        if (const auto number = m_server.ReadLine(); number && !number->empty())
+            m_name = ":" + *number;
+    }
+    const std::string& name() const { return m_name; }
+    pid_t pid() const { return m_server.pid(); }
+
+private:
+    ChildProcess m_server;
+    std::string m_name;
+};
+
+std::vector<fs::path> PicturesEnding(const fs::path& folder, const std::string& ending) {
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().filename().string().ends_with(ending)) found.push_back(entry.path());
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// The cancel button's place in the window: 79 x 25 at 100 and 50 from the right and bottom.
+vesk::gfx::Rect CancelButton(int width, int height) {
+    return vesk::gfx::Rect::FromXywh(width - 100, height - 50, 79, 25);
+}
+
+bool SameArea(const vesk::gfx::Bitmap& a, const vesk::gfx::Bitmap& b, vesk::gfx::Rect area) {
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            if (a.Pixel(x, y) != b.Pixel(x, y)) return false;
+    return true;
+}
+
+class UpdateCancel : public testing::Test {
+protected:
+    void SetUp() override {
+        if (m_display.name().empty()) GTEST_SKIP() << "no Xvfb and xdotool to click with";
+        m_pictures = m_scenario.folder().parent_path() / "pictures";
+        fs::create_directories(m_pictures);
+        m_scenario.install().SetEnv("DISPLAY", m_display.name());
+        m_scenario.install().SetEnv("VESK_UI", "sdl");
+        m_scenario.install().SetEnv("VESK_UI_SNAPSHOTS", m_pictures.string());
+        m_scenario.install().SetEnv("VESK_CLOCK", "scaled:5");
+        m_scenario.KeepChild(m_display.pid());
+        PublishChain(m_scenario);
+        m_package = m_scenario.PackageBytes("patch-1.1.zip");
+    }
+
+    bool WaitForPictures(const ChildProcess& updater, const std::string& ending, size_t count) {
+        return WaitForFolder(m_pictures, updater.pid(),
+                             [&] { return PicturesEnding(m_pictures, ending).size() >= count; });
+    }
+    std::optional<std::string> Xdotool(std::vector<std::string> args) {
+        ChildProcess xdotool;
+        if (!xdotool.Start(kXdotool,
+                           {.args = std::move(args), .setEnv = {{"DISPLAY", m_display.name()}}}))
+            return std::nullopt;
+        if (xdotool.Wait() != 0) return std::nullopt;
+        return xdotool.Output();
+    }
+    std::string XWindowOfSize(pid_t process, int width, int height) {
+        std::istringstream windows(
+            Xdotool({"search", "--pid", std::to_string(process)}).value_or(""));
+        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+        for (std::string id; windows >> id;) {
+            if (Xdotool({"getwindowgeometry", id}).value_or("").find("Geometry: " + size) !=
+                std::string::npos)
+                return id;
+        }
+        return {};
+    }
+    bool Click(const std::string& window, int x, int y) {
+        return Xdotool({"windowfocus", "--sync", window, "mousemove", "--window", window,
+                        std::to_string(x), std::to_string(y), "click", "1"})
+            .has_value();
+    }
+    // Until a picture the updater takes when asked shows the cancel button, which its first
+    // picture does not; false when the updater ended first.
+    bool WaitForCancelButton(const ChildProcess& updater, const vesk::gfx::Bitmap& shown) {
+        const vesk::gfx::Rect button = CancelButton(shown.Width(), shown.Height());
+        for (size_t asked = 1; asked <= 100; ++asked) {
+            kill(updater.pid(), SIGUSR1);
+            if (!WaitForPictures(updater, kAsked, asked)) return false;
+            const auto picture =
+                vesk::gfx::Bitmap::FromFile(PicturesEnding(m_pictures, kAsked).back().string());
+            if (!picture.IsEmpty() && !SameArea(picture, shown, button)) return true;
+        }
+        return false;
+    }
+    // Clicks the window's cancel button once it shows; then the run to its end.
+    ScenarioRun CancelWhenTheButtonShows(ChildProcess& updater) {
+        EXPECT_TRUE(WaitForPictures(updater, kShown, 1));
+        const auto shown =
+            vesk::gfx::Bitmap::FromFile(PicturesEnding(m_pictures, kShown).front().string());
+        EXPECT_TRUE(WaitForCancelButton(updater, shown));
+        const std::string window = XWindowOfSize(updater.pid(), shown.Width(), shown.Height());
+        EXPECT_FALSE(window.empty());
+        const vesk::gfx::Rect button = CancelButton(shown.Width(), shown.Height());
+        EXPECT_TRUE(
+            Click(window, button.left + button.Width() / 2, button.top + button.Height() / 2));
+        return m_scenario.FinishStoppingServices(updater);
+    }
+    void ExpectCancelled(const ScenarioRun& run) {
+        EXPECT_EQ(run.exitCode, 1) << run.errors;
+        EXPECT_THAT(run.Flow(), Contains("Cancel update,exit"));
+        EXPECT_THAT(run.Flow(), Not(Contains("download failed,exit.")));
+        EXPECT_THAT(run.errors, Not(HasSubstr("Message box: Error\nThe update failed")));
+        EXPECT_THAT(run.clientStarts, IsEmpty());
+        EXPECT_EQ(m_scenario.InstalledVersion(), "1.0");
+        EXPECT_FALSE(fs::exists(m_scenario.folder() / "data/part1.txt"));
+    }
+    // The next run, with nothing held, on the headless backend.
+    void ExpectTheNextRunCompletes() {
+        m_scenario.server().Release();
+        m_scenario.install().SetEnv("VESK_UI", "headless");
+        m_scenario.install().SetEnv("VESK_CLOCK", "virtual");
+        // Where a service was registered, the library starts it itself now.
+        const auto updater = m_scenario.Start();
+        ASSERT_TRUE(updater);
+        const ScenarioRun next = m_scenario.FinishStoppingServices(*updater);
+        EXPECT_EQ(next.exitCode, 0) << next.errors;
+        EXPECT_EQ(m_scenario.InstalledVersion(), "1.9");
+        EXPECT_THAT(next.clientStarts, testing::ElementsAre("noupdate"));
+    }
+
+    VirtualDisplay m_display;
+    UpdateScenario m_scenario;
+    fs::path m_pictures;
+    std::string m_package;
+};
+
+TEST_F(UpdateCancel, DuringADownloadThroughTheService) {
+    // The service's first request only looks at the package; the second fetches it, held.
+    m_scenario.server().ServeSequence(
+        "/updates/patch-1.1.zip",
+        {{.body = m_package}, {.body = m_package, .holdAt = m_package.size() / 2}});
+    ASSERT_TRUE(m_scenario.StartService());
+    const auto updater = m_scenario.Start();
+    ASSERT_TRUE(updater);
+    m_scenario.server().WaitUntilHeld();
+    ExpectCancelled(CancelWhenTheButtonShows(*updater));
+    EXPECT_THAT(m_scenario.ServiceRequests(), Contains("transfer.start"));
+    ExpectTheNextRunCompletes();
+}
+
+TEST_F(UpdateCancel, DuringADirectDownload) {
+    // No service: the connection box is answered by a click, then the package is held.
+    m_scenario.server().Serve("/updates/patch-1.1.zip",
+                              {.body = m_package, .holdAt = m_package.size() / 2});
+    const auto updater = m_scenario.Start();
+    ASSERT_TRUE(updater);
+    ASSERT_TRUE(WaitForPictures(*updater, "-Error-shown.png", 1));
+    const auto box = vesk::gfx::Bitmap::FromFile(
+        PicturesEnding(m_pictures, "-Error-shown.png").front().string());
+    const std::string boxWindow = XWindowOfSize(updater->pid(), box.Width(), box.Height());
+    ASSERT_FALSE(boxWindow.empty());
+    EXPECT_TRUE(Click(boxWindow, box.Width() / 2 + 3, box.Height() - 27));
+    m_scenario.server().WaitUntilHeld();
+    ExpectCancelled(CancelWhenTheButtonShows(*updater));
+    EXPECT_EQ(m_scenario.server().RequestCount("/updates/patch-1.1.zip"), 1);
+    ExpectTheNextRunCompletes();
+}
+
+}  // namespace
