@@ -75,7 +75,8 @@ public:
 
     void SetWindowText(const std::wstring& text);
     void ShowWindow(bool show);
-    // A top-level window minimised shows nothing and takes no input until shown again.
+    // A top-level window minimised shows nothing and takes no input until shown again; it still
+    // paints when invalidated, so its picture may show its icon.
     void MinimizeWindow();
     bool IsIconic() const;
     void MoveWindow(const gfx::Rect& rect);
