@@ -476,7 +476,9 @@ TEST(LoadTest, FiftyTransfersWhileEightThreadsPoll) {
     }
     EXPECT_EQ(unexpected, 0);
     EXPECT_EQ(fdsAfter, fdsBefore);
-    EXPECT_EQ(serviceFdsAfter, serviceFdsBefore);
+    // Fewer is no leak: the count at the start may catch a descriptor the starting service
+    // was about to close.
+    EXPECT_LE(serviceFdsAfter, serviceFdsBefore);
     EXPECT_TRUE(MemoryFlat(rssStart, rssEnd)) << rssStart << " -> " << rssEnd << " KB";
     EXPECT_TRUE(MemoryFlat(serviceRssStart, serviceRssEnd))
         << serviceRssStart << " -> " << serviceRssEnd << " KB";
