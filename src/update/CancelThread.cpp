@@ -1,9 +1,10 @@
 // Cancelling by the user: the progress stops, the window says so, a running transfer is
-// cancelled, and the window ends without starting the client, within a second whatever the
-// library is doing.
+// cancelled, a running install finishes its package, and the window ends without starting the
+// client; within a second whatever the library is doing.
 
 #include <memory>
 
+#include "InstallStop.h"
 #include "PackageTransfer.h"
 #include "TransferService.h"
 #include "UpdateTexts.h"
@@ -19,6 +20,8 @@ constexpr std::chrono::milliseconds kSettle{200};
 // How long the window waits for the transfer's cancel: the library's recovery may hold any
 // call for minutes while it restarts the service.
 constexpr std::chrono::milliseconds kTransferCancelWait{600};
+// An install finishes the package it is on before the program may end; this bounds a hung one.
+constexpr std::chrono::minutes kInstallStopWait{5};
 
 // Cancels the transfer on a thread of its own; the signal says when that is done.
 void CancelTransferAside(const std::shared_ptr<UpdateState>& state,
@@ -56,5 +59,6 @@ void CancelThread(const std::shared_ptr<UpdateState>& state) {
     const auto done = std::make_shared<vesk::clock::StopSignal>();
     CancelTransferAside(state, done);
     done->WaitFor(kTransferCancelWait);
+    WaitForInstallToStop(kInstallStopWait);
     controls.window.EndDialog(0);
 }

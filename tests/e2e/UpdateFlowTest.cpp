@@ -1,7 +1,8 @@
 // The update's flow under faults, run by the real updater: offline the download through the
 // service still goes on, and a user's cancel (a click on the real display backend, on a
-// virtual X display of the test's own) during a download through the service or directly
-// ends the run with 1, starts no client and records nothing; the next run completes.
+// virtual X display of the test's own) during a download through the service, a direct one or
+// an install ends the run with 1, starts no client and records nothing; the next run
+// completes.
 
 #include <signal.h>
 
@@ -166,7 +167,6 @@ protected:
         EXPECT_THAT(run.errors, Not(HasSubstr("Message box: Error\nThe update failed")));
         EXPECT_THAT(run.clientStarts, IsEmpty());
         EXPECT_EQ(m_scenario.InstalledVersion(), "1.0");
-        EXPECT_FALSE(fs::exists(m_scenario.folder() / "data/part1.txt"));
     }
     // The next run, with nothing held, on the headless backend.
     void ExpectTheNextRunCompletes() {
@@ -198,6 +198,7 @@ TEST_F(UpdateCancel, DuringADownloadThroughTheService) {
     ASSERT_TRUE(updater);
     m_scenario.server().WaitUntilHeld();
     ExpectCancelled(CancelWhenTheButtonShows(*updater));
+    EXPECT_FALSE(fs::exists(m_scenario.folder() / "data/part1.txt"));
     EXPECT_THAT(m_scenario.ServiceRequests(), Contains("transfer.start"));
     ExpectTheNextRunCompletes();
 }
@@ -216,8 +217,46 @@ TEST_F(UpdateCancel, DuringADirectDownload) {
     EXPECT_TRUE(Click(boxWindow, box.Width() / 2 + 3, box.Height() - 27));
     m_scenario.server().WaitUntilHeld();
     ExpectCancelled(CancelWhenTheButtonShows(*updater));
+    EXPECT_FALSE(fs::exists(m_scenario.folder() / "data/part1.txt"));
     EXPECT_EQ(m_scenario.server().RequestCount("/updates/patch-1.1.zip"), 1);
     ExpectTheNextRunCompletes();
+}
+
+TEST_F(UpdateCancel, DuringAnInstall) {
+    // A first package large enough to be still unpacking when the click comes, and a second.
+    const std::size_t bigSize = 128u << 20;
+    ScenarioPackage latest{"1.9", "full-1.9.zip", {{"data/full.txt", "full"}}};
+    latest.size = 50 << 20;
+    m_scenario.Publish({{"1.1",
+                         "patch-1.1.zip",
+                         {{"client.pak", std::string(bigSize, 'n')}, {"data/part1.txt", "1.1"}}},
+                        {"1.2", "patch-1.2.zip", {{"data/second.txt", "1.2"}}}},
+                       latest);
+    ASSERT_TRUE(m_scenario.StartService());
+    const auto updater = m_scenario.Start();
+    ASSERT_TRUE(updater);
+    ASSERT_TRUE(WaitForPictures(*updater, kShown, 1));
+    const auto shown =
+        vesk::gfx::Bitmap::FromFile(PicturesEnding(m_pictures, kShown).front().string());
+    const std::string window = XWindowOfSize(updater->pid(), shown.Width(), shown.Height());
+    ASSERT_FALSE(window.empty());
+    // The big entry is written under a passing name until it is whole.
+    const fs::path folder = m_scenario.folder();
+    ASSERT_TRUE(WaitForFolder(folder, updater->pid(), [&] {
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (entry.path().filename().string().starts_with(".~client.pak.")) return true;
+        return false;
+    }));
+    const vesk::gfx::Rect button = CancelButton(shown.Width(), shown.Height());
+    EXPECT_TRUE(Click(window, button.left + button.Width() / 2, button.top + button.Height() / 2));
+    const ScenarioRun run = m_scenario.FinishStoppingServices(*updater);
+
+    ExpectCancelled(run);
+    // The package on its way was finished whole; the next one was left for the next run.
+    EXPECT_EQ(fs::file_size(folder / "client.pak"), bigSize);
+    EXPECT_FALSE(fs::exists(folder / "data/second.txt"));
+    ExpectTheNextRunCompletes();
+    EXPECT_TRUE(fs::exists(folder / "data/second.txt"));
 }
 
 }  // namespace
