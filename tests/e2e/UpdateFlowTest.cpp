@@ -50,6 +50,7 @@ TEST(UpdateFlow, OfflineTheDownloadThroughTheServiceGoesOn) {
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_THAT(run.Flow(), testing::ElementsAre("UPdate success and start VESKClient,exit."));
     EXPECT_EQ(scenario.InstalledVersion(), "1.9");
+    EXPECT_THAT(run.errors, Not(HasSubstr("Sanitizer")));
 }
 
 // An X server on a free display number, which it reports once it accepts clients.
@@ -167,6 +168,7 @@ protected:
         EXPECT_THAT(run.errors, Not(HasSubstr("Message box: Error\nThe update failed")));
         EXPECT_THAT(run.clientStarts, IsEmpty());
         EXPECT_EQ(m_scenario.InstalledVersion(), "1.0");
+        EXPECT_THAT(run.errors, Not(HasSubstr("Sanitizer")));
     }
     // The next run, with nothing held, on the headless backend.
     void ExpectTheNextRunCompletes() {
@@ -200,6 +202,26 @@ TEST_F(UpdateCancel, DuringADownloadThroughTheService) {
     ExpectCancelled(CancelWhenTheButtonShows(*updater));
     EXPECT_FALSE(fs::exists(m_scenario.folder() / "data/part1.txt"));
     EXPECT_THAT(m_scenario.ServiceRequests(), Contains("transfer.start"));
+    ExpectTheNextRunCompletes();
+}
+
+TEST_F(UpdateCancel, WhenTheRestartItsAnswerAsksForFails) {
+    m_scenario.server().ServeSequence(
+        "/updates/patch-1.1.zip",
+        {{.body = m_package}, {.body = m_package, .holdAt = m_package.size() / 2}});
+    // The transfer's cancel is answered as by a service that must be restarted...
+    ASSERT_TRUE(m_scenario.StartService({"--fault", "transfer.cancel=http-500"}));
+    const auto updater = m_scenario.Start();
+    ASSERT_TRUE(updater);
+    m_scenario.server().WaitUntilHeld();
+    // ...and the service, once down, can no longer be launched.
+    const fs::path program = m_scenario.serviceFolder() / "TSP.exe";
+    fs::permissions(program, fs::perms::owner_read);
+    ExpectCancelled(CancelWhenTheButtonShows(*updater));
+    const auto requests = m_scenario.ServiceRequests();
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), "transfer.cancel"), 1);
+    EXPECT_THAT(requests, Contains("shutdown"));
+    fs::permissions(program, fs::perms::owner_all);
     ExpectTheNextRunCompletes();
 }
 
