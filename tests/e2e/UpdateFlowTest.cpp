@@ -225,6 +225,26 @@ TEST_F(UpdateCancel, WhenTheRestartItsAnswerAsksForFails) {
     ExpectTheNextRunCompletes();
 }
 
+TEST_F(UpdateCancel, WhenTheRestartItsAnswerAsksForFails) {
+    m_scenario.server().ServeSequence(
+        "/updates/patch-1.1.zip",
+        {{.body = m_package}, {.body = m_package, .holdAt = m_package.size() / 2}});
+    // The transfer's cancel is answered as by a service that must be restarted...
+    ASSERT_TRUE(m_scenario.StartService({"--fault", "transfer.cancel=http-500"}));
+    const auto updater = m_scenario.Start();
+    ASSERT_TRUE(updater);
+    m_scenario.server().WaitUntilHeld();
+    // ...and the service, once down, can no longer be launched.
+    const fs::path program = m_scenario.serviceFolder() / "TSP.exe";
+    fs::permissions(program, fs::perms::owner_read);
+    ExpectCancelled(CancelWhenTheButtonShows(*updater));
+    const auto requests = m_scenario.ServiceRequests();
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), "transfer.cancel"), 1);
+    EXPECT_THAT(requests, Contains("shutdown"));
+    fs::permissions(program, fs::perms::owner_all);
+    ExpectTheNextRunCompletes();
+}
+
 TEST_F(UpdateCancel, DuringADirectDownload) {
     // No service: the connection box is answered by a click, then the package is held.
     m_scenario.server().Serve("/updates/patch-1.1.zip",
