@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <sstream>
 
 #include "FolderWatch.h"
@@ -139,7 +140,8 @@ protected:
     // picture does not; false when the updater ended first.
     bool WaitForCancelButton(const ChildProcess& updater, const vesk::gfx::Bitmap& shown) {
         const vesk::gfx::Rect button = CancelButton(shown.Width(), shown.Height());
-        for (size_t asked = 1; asked <= 100; ++asked) {
+        const size_t before = PicturesEnding(m_pictures, kAsked).size();
+        for (size_t asked = before + 1; asked <= before + 100; ++asked) {
             kill(updater.pid(), SIGUSR1);
             if (!WaitForPictures(updater, kAsked, asked)) return false;
             const auto picture =
@@ -223,6 +225,42 @@ TEST_F(UpdateCancel, WhenTheRestartItsAnswerAsksForFails) {
     EXPECT_THAT(requests, Contains("shutdown"));
     fs::permissions(program, fs::perms::owner_all);
     ExpectTheNextRunCompletes();
+}
+
+TEST_F(UpdateCancel, WhileTheLibraryRestartsTheServiceTheWindowPaintsAndCancelEndsTheRun) {
+    m_scenario.server().ServeSequence(
+        "/updates/patch-1.1.zip",
+        {{.body = m_package}, {.body = m_package, .holdAt = m_package.size() / 2}});
+    // The first poll gets no answer, so the library restarts the service; the one it starts
+    // is slow to log in, so the library waits in the restart for two minutes of its clock.
+    ASSERT_TRUE(m_scenario.StartService({"--fault", "transfer.status=no-reply"}));
+    m_scenario.install().SetEnv("VESK_TSP_OPTIONS", "--login-delay 3600000");
+    const auto updater = m_scenario.Start();
+    ASSERT_TRUE(updater);
+    ASSERT_TRUE(WaitForPictures(*updater, kShown, 1));
+    const auto shown =
+        vesk::gfx::Bitmap::FromFile(PicturesEnding(m_pictures, kShown).front().string());
+    ASSERT_TRUE(WaitForFolder(m_scenario.serviceFolder(), updater->pid(), [&] {
+        const std::vector<std::string> requests = m_scenario.ServiceRequests();
+        return std::find(requests.begin(), requests.end(), "shutdown") != requests.end();
+    }));
+    // From here the library waits for the new service's login; the window answers at once.
+    const auto restarting = std::chrono::steady_clock::now();
+    EXPECT_TRUE(WaitForCancelButton(*updater, shown));
+    for (int more = 0; more < 3; ++more) {
+        const size_t asked = PicturesEnding(m_pictures, kAsked).size() + 1;
+        kill(updater->pid(), SIGUSR1);
+        ASSERT_TRUE(WaitForPictures(*updater, kAsked, asked));
+    }
+    const std::string window = XWindowOfSize(updater->pid(), shown.Width(), shown.Height());
+    ASSERT_FALSE(window.empty());
+    const vesk::gfx::Rect button = CancelButton(shown.Width(), shown.Height());
+    EXPECT_TRUE(Click(window, button.left + button.Width() / 2, button.top + button.Height() / 2));
+    const ScenarioRun run = m_scenario.FinishStoppingServices(*updater);
+    // Far less than the library's wait, which lasts 24 s at this clock's pace.
+    EXPECT_LT(std::chrono::steady_clock::now() - restarting, std::chrono::seconds(8));
+    ExpectCancelled(run);
+    EXPECT_THAT(run.Flow(), Not(Contains(HasSubstr("download error"))));
 }
 
 TEST_F(UpdateCancel, DuringADirectDownload) {
