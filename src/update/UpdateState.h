@@ -4,10 +4,10 @@
 // state alive for as long as they run.
 //
 // Threads: the fixed part is written once, on the UI thread, before any worker starts. The
-// download fields pass from one party to the next (the check, then the timer or the direct
-// download, then the install), each hand-over ordered by a thread start or a posted message.
-// The transfer id alone is touched by two threads at once (the timer and the cancel thread)
-// and is guarded.
+// download fields pass from one party to the next (the check, then the timer's jobs, one at a
+// time, or the direct download, then the install), each hand-over ordered by a thread start or
+// a posted message. The transfer id alone is touched by two threads at once (a timer's job and
+// the cancel) and is guarded.
 
 #include <atomic>
 #include <cstdint>
