@@ -10,10 +10,10 @@
 
 #include <algorithm>
 #include <random>
-#include <sstream>
 
 #include "FolderWatch.h"
 #include "UpdateScenario.h"
+#include "VirtualDisplay.h"
 #include "gfx/Bitmap.h"
 
 namespace {
@@ -25,29 +25,8 @@ using vesk::test::ChildProcess;
 using vesk::test::ScenarioPackage;
 using vesk::test::ScenarioRun;
 using vesk::test::UpdateScenario;
+using vesk::test::VirtualDisplay;
 using vesk::test::WaitForFolder;
-
-constexpr const char* kXvfb = "/usr/bin/Xvfb";
-constexpr const char* kXdotool = "/usr/bin/xdotool";
-
-// An X server on a free display number, which it reports once it accepts clients.
-class VirtualDisplay {
-public:
-    VirtualDisplay() {
-        if (!fs::exists(kXvfb)) return;
-        if (!m_server.Start(kXvfb, {.args = {"-displayfd", "1", "-screen", "0", "1024x768x24",
-                                             "-nolisten", "tcp"}}))
-            return;
-        if (const auto number = m_server.ReadLine(); number && !number->empty())
-            m_name = ":" + *number;
-    }
-    const std::string& name() const { return m_name; }
-    pid_t pid() const { return m_server.pid(); }
-
-private:
-    ChildProcess m_server;
-    std::string m_name;
-};
 
 // The pictures one test keeps, in a folder emptied for each run.
 fs::path ArtefactFolder() {
@@ -106,27 +85,6 @@ protected:
         return WaitForFolder(m_pictures, updater.pid(),
                              [&] { return !Picture(m_pictures, ending).empty(); });
     }
-    // What xdotool printed on the test's display; nothing when it failed.
-    std::optional<std::string> Xdotool(std::vector<std::string> args) {
-        ChildProcess xdotool;
-        if (!xdotool.Start(kXdotool,
-                           {.args = std::move(args), .setEnv = {{"DISPLAY", m_display.name()}}}))
-            return std::nullopt;
-        if (xdotool.Wait() != 0) return std::nullopt;
-        return xdotool.Output();
-    }
-    // The X window of the process with the size; empty when there is none.
-    std::string XWindowOfSize(pid_t process, int width, int height) {
-        std::istringstream windows(
-            Xdotool({"search", "--pid", std::to_string(process)}).value_or(""));
-        const std::string size = std::to_string(width) + "x" + std::to_string(height);
-        for (std::string id; windows >> id;) {
-            if (Xdotool({"getwindowgeometry", id}).value_or("").find("Geometry: " + size) !=
-                std::string::npos)
-                return id;
-        }
-        return {};
-    }
     int StatusPolls() {
         const std::vector<std::string> requests = m_scenario.ServiceRequests();
         return static_cast<int>(std::count(requests.begin(), requests.end(), "transfer.status"));
@@ -182,7 +140,7 @@ TEST_F(SdlUpdate, TheWindowShowsTheDownloadThroughTheServiceAndTheUpdateSucceeds
 }
 
 TEST_F(SdlUpdate, TheErrorBoxWaitsForAClickOnItsButton) {
-    if (!fs::exists(kXdotool)) GTEST_SKIP() << "no xdotool to click with";
+    if (!VirtualDisplay::CanAct()) GTEST_SKIP() << "no xdotool to click with";
     m_scenario.server().Serve("/updates/veskversion.xml", {.status = 500});
     const auto updater = m_scenario.Start();
     ASSERT_TRUE(updater);
@@ -195,17 +153,17 @@ TEST_F(SdlUpdate, TheErrorBoxWaitsForAClickOnItsButton) {
     // the button and clicked, through the X server. The click comes as the box takes the focus
     // back from the window behind it, and the updater gets to both at once, as on a busy
     // machine: it is held while the display queues them. The click must still press the button.
-    const std::string window = XWindowOfSize(updater->pid(), box.Width(), box.Height());
+    const std::string window = m_display.WindowOfSize(updater->pid(), box.Width(), box.Height());
     ASSERT_FALSE(window.empty());
     const vesk::gfx::Bitmap main =
         vesk::gfx::Bitmap::FromFile(Picture(m_pictures, "-Vesk_Update-shown.png").string());
-    const std::string behind = XWindowOfSize(updater->pid(), main.Width(), main.Height());
+    const std::string behind = m_display.WindowOfSize(updater->pid(), main.Width(), main.Height());
     ASSERT_FALSE(behind.empty());
     const std::string x = std::to_string(box.Width() / 2 + 3);
     const std::string y = std::to_string(box.Height() - 27);
     kill(updater->pid(), SIGSTOP);
-    EXPECT_TRUE(Xdotool({"windowfocus", "--sync", behind, "windowfocus", "--sync", window,
-                         "mousemove", "--window", window, x, y, "click", "1"}));
+    EXPECT_TRUE(m_display.Xdotool({"windowfocus", "--sync", behind, "windowfocus", "--sync", window,
+                                   "mousemove", "--window", window, x, y, "click", "1"}));
     kill(updater->pid(), SIGCONT);
     const ScenarioRun run = m_scenario.Finish(*updater);
 

@@ -11,10 +11,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <sstream>
 
 #include "FolderWatch.h"
 #include "UpdateScenario.h"
+#include "VirtualDisplay.h"
 #include "gfx/Bitmap.h"
 
 namespace {
@@ -28,10 +28,9 @@ using vesk::test::ChildProcess;
 using vesk::test::ScenarioPackage;
 using vesk::test::ScenarioRun;
 using vesk::test::UpdateScenario;
+using vesk::test::VirtualDisplay;
 using vesk::test::WaitForFolder;
 
-constexpr const char* kXvfb = "/usr/bin/Xvfb";
-constexpr const char* kXdotool = "/usr/bin/xdotool";
 constexpr const char* kShown = "-Vesk_Update-shown.png";
 constexpr const char* kAsked = "-Vesk_Update-asked.png";
 
@@ -53,25 +52,6 @@ TEST(UpdateFlow, OfflineTheDownloadThroughTheServiceGoesOn) {
     EXPECT_EQ(scenario.InstalledVersion(), "1.9");
     EXPECT_THAT(run.errors, Not(HasSubstr("Sanitizer")));
 }
-
-// An X server on a free display number, which it reports once it accepts clients.
-class VirtualDisplay {
-public:
-    VirtualDisplay() {
-        if (!fs::exists(kXvfb) || !fs::exists(kXdotool)) return;
-        if (!m_server.Start(kXvfb, {.args = {"-displayfd", "1", "-screen", "0", "1024x768x24",
-                                             "-nolisten", "tcp"}}))
-            return;
-        if (const auto number = m_server.ReadLine(); number && !number->empty())
-            m_name = ":" + *number;
-    }
-    const std::string& name() const { return m_name; }
-    pid_t pid() const { return m_server.pid(); }
-
-private:
-    ChildProcess m_server;
-    std::string m_name;
-};
 
 std::vector<fs::path> PicturesEnding(const fs::path& folder, const std::string& ending) {
     std::vector<fs::path> found;
@@ -96,7 +76,8 @@ bool SameArea(const vesk::gfx::Bitmap& a, const vesk::gfx::Bitmap& b, vesk::gfx:
 class UpdateCancel : public testing::Test {
 protected:
     void SetUp() override {
-        if (m_display.name().empty()) GTEST_SKIP() << "no Xvfb and xdotool to click with";
+        if (m_display.name().empty() || !VirtualDisplay::CanAct())
+            GTEST_SKIP() << "no Xvfb and xdotool to click with";
         m_pictures = m_scenario.folder().parent_path() / "pictures";
         fs::create_directories(m_pictures);
         m_scenario.install().SetEnv("DISPLAY", m_display.name());
@@ -112,28 +93,10 @@ protected:
         return WaitForFolder(m_pictures, updater.pid(),
                              [&] { return PicturesEnding(m_pictures, ending).size() >= count; });
     }
-    std::optional<std::string> Xdotool(std::vector<std::string> args) {
-        ChildProcess xdotool;
-        if (!xdotool.Start(kXdotool,
-                           {.args = std::move(args), .setEnv = {{"DISPLAY", m_display.name()}}}))
-            return std::nullopt;
-        if (xdotool.Wait() != 0) return std::nullopt;
-        return xdotool.Output();
-    }
-    std::string XWindowOfSize(pid_t process, int width, int height) {
-        std::istringstream windows(
-            Xdotool({"search", "--pid", std::to_string(process)}).value_or(""));
-        const std::string size = std::to_string(width) + "x" + std::to_string(height);
-        for (std::string id; windows >> id;) {
-            if (Xdotool({"getwindowgeometry", id}).value_or("").find("Geometry: " + size) !=
-                std::string::npos)
-                return id;
-        }
-        return {};
-    }
     bool Click(const std::string& window, int x, int y) {
-        return Xdotool({"windowfocus", "--sync", window, "mousemove", "--window", window,
-                        std::to_string(x), std::to_string(y), "click", "1"})
+        return m_display
+            .Xdotool({"windowfocus", "--sync", window, "mousemove", "--window", window,
+                      std::to_string(x), std::to_string(y), "click", "1"})
             .has_value();
     }
     // Until a picture the updater takes when asked shows the cancel button, which its first
@@ -156,7 +119,8 @@ protected:
         const auto shown =
             vesk::gfx::Bitmap::FromFile(PicturesEnding(m_pictures, kShown).front().string());
         EXPECT_TRUE(WaitForCancelButton(updater, shown));
-        const std::string window = XWindowOfSize(updater.pid(), shown.Width(), shown.Height());
+        const std::string window =
+            m_display.WindowOfSize(updater.pid(), shown.Width(), shown.Height());
         EXPECT_FALSE(window.empty());
         const vesk::gfx::Rect button = CancelButton(shown.Width(), shown.Height());
         EXPECT_TRUE(
@@ -252,7 +216,8 @@ TEST_F(UpdateCancel, WhileTheLibraryRestartsTheServiceTheWindowPaintsAndCancelEn
         kill(updater->pid(), SIGUSR1);
         ASSERT_TRUE(WaitForPictures(*updater, kAsked, asked));
     }
-    const std::string window = XWindowOfSize(updater->pid(), shown.Width(), shown.Height());
+    const std::string window =
+        m_display.WindowOfSize(updater->pid(), shown.Width(), shown.Height());
     ASSERT_FALSE(window.empty());
     const vesk::gfx::Rect button = CancelButton(shown.Width(), shown.Height());
     EXPECT_TRUE(Click(window, button.left + button.Width() / 2, button.top + button.Height() / 2));
@@ -272,7 +237,7 @@ TEST_F(UpdateCancel, DuringADirectDownload) {
     ASSERT_TRUE(WaitForPictures(*updater, "-Error-shown.png", 1));
     const auto box = vesk::gfx::Bitmap::FromFile(
         PicturesEnding(m_pictures, "-Error-shown.png").front().string());
-    const std::string boxWindow = XWindowOfSize(updater->pid(), box.Width(), box.Height());
+    const std::string boxWindow = m_display.WindowOfSize(updater->pid(), box.Width(), box.Height());
     ASSERT_FALSE(boxWindow.empty());
     EXPECT_TRUE(Click(boxWindow, box.Width() / 2 + 3, box.Height() - 27));
     m_scenario.server().WaitUntilHeld();
@@ -298,7 +263,8 @@ TEST_F(UpdateCancel, DuringAnInstall) {
     ASSERT_TRUE(WaitForPictures(*updater, kShown, 1));
     const auto shown =
         vesk::gfx::Bitmap::FromFile(PicturesEnding(m_pictures, kShown).front().string());
-    const std::string window = XWindowOfSize(updater->pid(), shown.Width(), shown.Height());
+    const std::string window =
+        m_display.WindowOfSize(updater->pid(), shown.Width(), shown.Height());
     ASSERT_FALSE(window.empty());
     // The big entry is written under a passing name until it is whole.
     const fs::path folder = m_scenario.folder();
