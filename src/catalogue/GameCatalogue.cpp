@@ -183,6 +183,15 @@ void ReleaseKeptCopies(const std::vector<SavedCatalogue>& saved) {
     if (!folder.empty()) vesk::fs::DeleteFile(folder + kKeptMarker);
 }
 
+// The live file gets these bytes for good, and the kept copy, no longer needed, goes.
+bool WriteBackAndForgetCopy(const SavedCatalogue& saved, const std::string& bytes) {
+    if (!vesk::fs::WriteWholeFile(saved.path, bytes, false,
+                                  vesk::fs::ReplacementFile::Durability::Durable))
+        return false;
+    if (!saved.keptPath.empty()) vesk::fs::DeleteFile(saved.keptPath);
+    return true;
+}
+
 }  // namespace
 
 std::optional<SavedCatalogue> ReadGameCatalogue(const std::wstring& path) {
@@ -229,11 +238,7 @@ bool MergeGameCatalogue(const SavedCatalogue& saved) {
             const auto old = saved.games.find(*id);
             if (old != saved.games.end()) ApplyState(*game, old->second);
         }
-        if (!vesk::fs::WriteWholeFile(saved.path, Serialise(loaded), false,
-                                      vesk::fs::ReplacementFile::Durability::Durable))
-            return false;
-        if (!saved.keptPath.empty()) vesk::fs::DeleteFile(saved.keptPath);
-        return true;
+        return WriteBackAndForgetCopy(saved, Serialise(loaded));
     } catch (...) {
         return false;
     }
@@ -241,11 +246,7 @@ bool MergeGameCatalogue(const SavedCatalogue& saved) {
 
 bool RestoreGameCatalogue(const SavedCatalogue& saved) {
     try {
-        if (!vesk::fs::WriteWholeFile(saved.path, saved.original, false,
-                                      vesk::fs::ReplacementFile::Durability::Durable))
-            return false;
-        if (!saved.keptPath.empty()) vesk::fs::DeleteFile(saved.keptPath);
-        return true;
+        return WriteBackAndForgetCopy(saved, saved.original);
     } catch (...) {
         return false;
     }
