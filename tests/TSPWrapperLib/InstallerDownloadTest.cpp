@@ -39,28 +39,33 @@ protected:
         setenv("VESK_TSP_DOWNLOAD_SERVER", server.Origin().c_str(), 1);
     }
     std::filesystem::path Saved() const { return m_dir / "cache" / "Tirsa_Temp" / "TSPInst.exe"; }
+    // An installer of the smallest size: a script that tells its process id on a FIFO and ends.
+    std::string TellingInstaller() {
+        EXPECT_EQ(mkfifo(Told().c_str(), 0600), 0);
+        std::string script = "#!/bin/sh\necho $$ > '" + Told().string() + "'\n#";
+        return script + std::string(vesk::tsp::kSmallestInstaller - script.size() - 1, 'x') + "\n";
+    }
+    std::filesystem::path Told() const { return m_dir / "installer.fifo"; }
+    // Once the installer it started has ended, with nothing registered, it is idle again.
+    void ExpectIdleOnceTheInstallerEnded() {
+        std::ifstream fifo(Told());
+        pid_t pid = 0;
+        ASSERT_TRUE(fifo >> pid);
+        siginfo_t ended{};
+        ASSERT_EQ(waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOWAIT), 0);
+        EXPECT_EQ(ServiceInstaller::Instance().Status(), ServiceInstaller::kIdle);
+    }
 
     vesk::test::TempDir m_dir;
 };
 
-// The installer is a script that tells its process id on a FIFO and ends.
 TEST_F(InstallerDownloadTest, SlowLineThatKeepsDeliveringInstalls) {
-    const std::filesystem::path told = m_dir / "installer.fifo";
-    ASSERT_EQ(mkfifo(told.c_str(), 0600), 0);
-    std::string script = "#!/bin/sh\necho $$ > '" + told.string() + "'\n#";
-    script += std::string(vesk::tsp::kSmallestInstaller - script.size() - 1, 'x') + "\n";
+    const std::string script = TellingInstaller();
     TricklingServer server({.body = script, .pieces = 12, .pause = 200ms});
     ServeFrom(server);
     ASSERT_TRUE(ServiceInstaller::Instance().Start(L"Vesk"));
     EXPECT_EQ(std::filesystem::file_size(Saved()), script.size());
-
-    // Once it has ended, with nothing registered, the installer is idle again.
-    std::ifstream fifo(told);
-    pid_t pid = 0;
-    ASSERT_TRUE(fifo >> pid);
-    siginfo_t ended{};
-    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOWAIT), 0);
-    EXPECT_EQ(ServiceInstaller::Instance().Status(), ServiceInstaller::kIdle);
+    ExpectIdleOnceTheInstallerEnded();
 }
 
 // Whatever stood at the download folder's place (here a link to a folder of another
@@ -71,10 +76,7 @@ TEST_F(InstallerDownloadTest, InstallerLandsNewInAFolderOnlyTheUserMayEnter) {
     vesk::test::WriteFileBytes(elsewhere / "TSPInst.exe", "planted");
     std::filesystem::create_directories(m_dir / "cache");
     std::filesystem::create_symlink(elsewhere, m_dir / "cache" / "Tirsa_Temp");
-    const std::filesystem::path told = m_dir / "installer.fifo";
-    ASSERT_EQ(mkfifo(told.c_str(), 0600), 0);
-    std::string script = "#!/bin/sh\necho $$ > '" + told.string() + "'\n#";
-    script += std::string(vesk::tsp::kSmallestInstaller - script.size() - 1, 'x') + "\n";
+    const std::string script = TellingInstaller();
     TricklingServer server({.body = script});
     ServeFrom(server);
 
@@ -87,12 +89,7 @@ TEST_F(InstallerDownloadTest, InstallerLandsNewInAFolderOnlyTheUserMayEnter) {
     EXPECT_EQ(info.st_mode & 07777, 0700u);
     EXPECT_EQ(vesk::test::ReadFileBytes(Saved()), script);
 
-    std::ifstream fifo(told);
-    pid_t pid = 0;
-    ASSERT_TRUE(fifo >> pid);
-    siginfo_t ended{};
-    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOWAIT), 0);
-    EXPECT_EQ(ServiceInstaller::Instance().Status(), ServiceInstaller::kIdle);
+    ExpectIdleOnceTheInstallerEnded();
 }
 
 // Far larger than any installer: refused by its announced length, before its body comes.
