@@ -122,6 +122,15 @@ void ManifestFile::SetLatestPackage(const PackageRecord& record) {
     root.InsertEndChild(element);
 }
 
+std::vector<std::string> ManifestFile::Names() const {
+    std::vector<std::string> names;
+    const TiXmlElement* root = m_document->FirstChildElement(kRoot);
+    for (const TiXmlElement* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) {
+        if (IsPackage(*e)) names.push_back(e->Attribute("name") ? e->Attribute("name") : "");
+    }
+    return names;
+}
+
 std::vector<std::string> ManifestFile::NamesWithoutSha256() const {
     std::vector<std::string> names;
     const TiXmlElement* root = m_document->FirstChildElement(kRoot);

@@ -37,6 +37,8 @@ public:
     std::string CheckNextId(const std::string& id) const;
     void AddUpdatePackage(const PackageRecord& record);
     void SetLatestPackage(const PackageRecord& record);
+    // The names of every package listed.
+    std::vector<std::string> Names() const;
     // The names of the packages listed without a SHA-256 digest.
     std::vector<std::string> NamesWithoutSha256() const;
     // Records sha256 for every package of this name listed without one.

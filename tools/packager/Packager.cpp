@@ -5,6 +5,7 @@
 #include <climits>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <optional>
 
 #include "KeyFile.h"
@@ -14,6 +15,8 @@
 #include "ReleaseTree.h"
 #include "SignatureFile.h"
 #include "StagedFile.h"
+#include "TorrentFile.h"
+#include "TrackerWhitelist.h"
 #include "VersionManifest.h"
 #include "VersionSettings.h"
 #include "ZipWriter.h"
@@ -133,6 +136,7 @@ public:
             p.exitCode != kExitWritten) {
             return p;
         }
+        if (Problem p = StageWhitelist(err); p.exitCode != kExitWritten) return p;
         if (Problem p = StageManifest(); p.exitCode != kExitWritten) return p;
         if (Problem p = Commit(out); p.exitCode != kExitWritten) return p;
         WarnOfStaleSignature(err);
@@ -230,8 +234,43 @@ private:
         } else {
             m_manifest.AddUpdatePackage(record);
         }
+        const std::string packagePath = output.file.path();
         m_outputs.push_back(std::move(output));
-        return {};
+        return StageTorrent(packagePath, record);
+    }
+
+    Problem StageTorrent(const std::string& packagePath, const PackageRecord& record) {
+        if (m_request.trackers.empty()) return {};
+        std::string problem;
+        const auto torrent =
+            MakeTorrent({packagePath, record.name, static_cast<std::uint64_t>(record.size),
+                         m_request.trackers, record.url, m_request.now},
+                        problem);
+        if (!torrent) return Failed(problem);
+        m_infoHashes[record.name] = torrent->infoHash;
+        return StageText(WithSlash(m_request.outFolder) + record.name + kTorrentSuffix,
+                         torrent->bytes);
+    }
+
+    // Every package the manifest lists, of this run or an earlier one, stays trackable.
+    Problem StageWhitelist(std::ostream& err) {
+        if (m_request.trackers.empty()) return {};
+        std::vector<std::string> hashes;
+        for (const std::string& name : m_manifest.Names()) {
+            if (const auto made = m_infoHashes.find(name); made != m_infoHashes.end()) {
+                hashes.push_back(made->second);
+                continue;
+            }
+            const std::string path = WithSlash(m_request.outFolder) + name + kTorrentSuffix;
+            const auto hash = IsSafeName(name) ? InfoHashOfFile(path) : std::nullopt;
+            if (hash) {
+                hashes.push_back(*hash);
+            } else {
+                err << "vesk_packager: no torrent \"" << path << "\"; players fetch " << name
+                    << " from the server alone\n";
+            }
+        }
+        return StageText(WithSlash(m_request.outFolder) + kWhitelistName, WhitelistText(hashes));
     }
 
     Problem StageManifest() {
@@ -285,6 +324,7 @@ private:
     ManifestFile m_manifest;
     std::string m_manifestPath;
     std::vector<Output> m_outputs;
+    std::map<std::string, std::string> m_infoHashes;  // by package name, of this run
     digest::Ed25519PrivateKey m_key;
     std::string m_expires;
 };

@@ -29,6 +29,9 @@ struct ChainRequest {
     // adopting it vouches for it as it stands instead, each package's digest taken anew.
     bool adoptManifest = false;
     int expiresInDays = 30;
+    // With announce URLs, every package gets PACKAGE.torrent beside it, and the out folder a
+    // whitelist of the info-hashes of every package the manifest lists, for the tracker.
+    std::vector<std::string> trackers;
     std::int64_t now = 0;  // seconds since 1970 UTC, read once by the caller
 };
 

@@ -19,9 +19,11 @@ constexpr char kUsage[] =
     "  vesk_packager package --from OLD_DIR --to NEW_DIR --id ID --out OUT_DIR --base-url URL\n"
     "                        [--manifest FILE] [--build BUILD_VERSION]\n"
     "                        [--sign KEYFILE [--expires-in DAYS] [--adopt-manifest]]\n"
+    "                        [--tracker URL ...]\n"
     "  vesk_packager chain --releases DIR1 DIR2 ... --ids ID1 ID2 ... --out OUT_DIR\n"
     "                      --base-url URL [--manifest FILE]\n"
     "                      [--sign KEYFILE [--expires-in DAYS] [--adopt-manifest]]\n"
+    "                      [--tracker URL ...]\n"
     "  vesk_packager keygen --out FILE\n"
     "  vesk_packager sign --key KEYFILE FILE\n"
     "Writes patch-<ID>.zip for each release after the first, full-<ID>.zip of the last one,\n"
@@ -31,6 +33,9 @@ constexpr char kUsage[] =
     "after DAYS days (default 30), and its signature is written as MANIFEST.sig. A manifest\n"
     "already there is extended only when MANIFEST.sig is the key's signature of it; with\n"
     "--adopt-manifest it is signed as it stands, every package's digest taken from its file.\n"
+    "With --tracker (an announce URL, one or more), every package gets PACKAGE.torrent beside\n"
+    "it, for players to share it, and OUT_DIR/tracker-whitelist.txt lists the info-hash of\n"
+    "every package the manifest lists, for the tracker's whitelist.\n"
     "sign writes FILE.sig, the key's signature of FILE (the service's installer, say).\n"
     "keygen writes a new signing key to FILE (keep it private; an existing FILE is never\n"
     "overwritten) and its public key to FILE.pub: that is the file an installation carries\n"
@@ -110,6 +115,11 @@ bool ReadSigning(Options& options, ChainRequest& request) {
     return !request.signingKeyPath.empty() && ReadDays(days, request.expiresInDays);
 }
 
+// Announce URLs, when given, are one or more.
+bool ReadTrackers(Options& options, ChainRequest& request) {
+    return !options.count("--tracker") || Many(options, "--tracker", request.trackers);
+}
+
 bool ReadRequest(int argc, char** argv, ChainRequest& request) {
     if (argc < 2) return false;
     const std::string command = argv[1];
@@ -118,7 +128,7 @@ bool ReadRequest(int argc, char** argv, ChainRequest& request) {
     bool ok = Single(options, "--out", request.outFolder, true) &&
               Single(options, "--base-url", request.baseUrl, true) &&
               Single(options, "--manifest", request.manifestPath, false) &&
-              ReadSigning(options, request);
+              ReadSigning(options, request) && ReadTrackers(options, request);
     if (command == "package") {
         std::string from, to, id;
         ok = ok && Single(options, "--from", from, true) && Single(options, "--to", to, true) &&

@@ -11,15 +11,19 @@
 #include <functional>
 #include <map>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <libtorrent/hasher.hpp>
+#include <libtorrent/torrent_info.hpp>
 
 #include "ChildProcess.h"
 #include "PackageExtraction.h"
 #include "TempDir.h"
+#include "TorrentFile.h"
 #include "VersionManifest.h"
 #include "ZipArchive.h"
 #include "digest/Ed25519.h"
@@ -419,6 +423,8 @@ TEST_F(PackagerTest, BadCommandLinePrintsUsage) {
         {"sign", "--key", "k", "file", "another"},
         {"sign", "--key", "k", "--out", "file"},
         {"sign", "--key", "k", ""},
+        {"chain", "--releases", "a", "b", "--ids", "1", "2", "--out", "o", "--base-url", "u",
+         "--tracker"},
     };
     for (const auto& args : lines) {
         const Outcome run = Packager(args);
@@ -855,6 +861,134 @@ TEST_F(SigningTest, ExtendingASignedManifestNeedsTheKeysSignatureOfIt) {
     const Outcome adopted = Packager(adopt);
     ASSERT_EQ(adopted.code, 0) << adopted.err;
     ExpectSignedAndIntact(4);
+}
+
+// Torrents: each package's torrent names it alone and hashes its pieces from its bytes, and
+// the whitelist lets the tracker track exactly the packages the manifest lists.
+
+const char kTracker[] = "http://127.0.0.1:6969/announce";
+const char kSecondTracker[] = "http://127.0.0.1:6970/announce";
+
+std::string HexOf(const lt::sha1_hash& hash) {
+    std::ostringstream text;
+    text << hash;
+    return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) lines.push_back(line);
+    return lines;
+}
+
+class TorrentTest : public PackagerTest {
+protected:
+    Outcome PackageWithTrackers(const fs::path& from, const fs::path& to, const std::string& id) {
+        return Packager({"package", "--from", from, "--to", to, "--id", id, "--out", m_out,
+                         "--base-url", kBaseUrl, "--tracker", kTracker, kSecondTracker});
+    }
+
+    // The torrent beside the package; its info-hash.
+    std::string ExpectTorrentDescribes(const UpdatePackage& package) {
+        const std::string name = vesk::fs::NativePath(package.name);
+        SCOPED_TRACE(name);
+        const std::string bytes = vesk::test::ReadFileBytes(m_out / (name + ".torrent"));
+        lt::error_code error;
+        const lt::torrent_info info(bytes, error, lt::from_span);
+        EXPECT_FALSE(error) << error.message();
+        if (error) return {};
+        EXPECT_EQ(info.num_files(), 1);
+        EXPECT_EQ(info.files().file_path(lt::file_index_t(0)), name);
+        EXPECT_EQ(info.total_size(), package.size);
+        EXPECT_EQ(info.piece_length(),
+                  vesk::packager::PieceSizeFor(static_cast<std::uint64_t>(package.size)));
+        std::vector<std::string> trackers;
+        for (const lt::announce_entry& tracker : info.trackers()) trackers.push_back(tracker.url);
+        EXPECT_THAT(trackers, ::testing::ElementsAre(kTracker, kSecondTracker));
+        std::vector<std::string> seeds;
+        for (const lt::web_seed_entry& seed : info.web_seeds()) seeds.push_back(seed.url);
+        EXPECT_THAT(seeds, ::testing::ElementsAre(std::string(kBaseUrl) + name));
+        const std::string file = vesk::test::ReadFileBytes(m_out / name);
+        for (lt::piece_index_t i(0); i < info.end_piece(); ++i) {
+            const std::size_t at = static_cast<std::size_t>(static_cast<int>(i)) *
+                                   static_cast<std::size_t>(info.piece_length());
+            const std::string piece = file.substr(at, static_cast<std::size_t>(info.piece_size(i)));
+            EXPECT_EQ(info.hash_for_piece(i), lt::hasher(piece.data(), int(piece.size())).final())
+                << "piece " << static_cast<int>(i);
+        }
+        return HexOf(info.info_hashes().v1);
+    }
+
+    // The whitelist lists the info-hash of every package the manifest lists, and no other.
+    void ExpectWhitelistMatchesManifest() {
+        std::vector<std::string> hashes;
+        for (const UpdatePackage& package : ReadManifest(m_out / "veskversion.xml"))
+            hashes.push_back(ExpectTorrentDescribes(package));
+        EXPECT_THAT(Lines(vesk::test::ReadFileBytes(m_out / "tracker-whitelist.txt")),
+                    ::testing::UnorderedElementsAreArray(hashes));
+    }
+};
+
+TEST_F(TorrentTest, EachPackageGetsItsTorrentAndTheWhitelistFollowsTheManifest) {
+    // Many pieces, the last one short.
+    Release large = kRelease2;
+    large.push_back({"media/intro.bin", Engine() + Engine() + Engine() + "tail"});
+    WriteRelease(m_temp / "r1", kRelease1);
+    WriteRelease(m_temp / "r2", large);
+    WriteRelease(m_temp / "r3", kRelease3);
+    const Outcome first = PackageWithTrackers(m_temp / "r1", m_temp / "r2", "0002");
+    ASSERT_EQ(first.code, 0) << first.err;
+    EXPECT_THAT(first.out,
+                ::testing::HasSubstr("wrote " + (m_out / "full-0002.zip.torrent").string()));
+    ExpectWhitelistMatchesManifest();
+    const std::string replaced = vesk::test::ReadFileBytes(m_out / "full-0002.zip.torrent");
+
+    // The next release keeps the earlier update package trackable; the replaced full package
+    // is no longer listed, so its hash leaves the whitelist.
+    const Outcome second = PackageWithTrackers(m_temp / "r2", m_temp / "r3", "0003");
+    ASSERT_EQ(second.code, 0) << second.err;
+    ExpectWhitelistMatchesManifest();
+    const std::string whitelist = vesk::test::ReadFileBytes(m_out / "tracker-whitelist.txt");
+    EXPECT_EQ(Lines(whitelist).size(), 3u);
+    lt::error_code error;
+    const lt::torrent_info old(replaced, error, lt::from_span);
+    EXPECT_THAT(whitelist, ::testing::Not(::testing::HasSubstr(HexOf(old.info_hashes().v1))));
+
+    // A package listed without its torrent is said so, and left out.
+    fs::remove(m_out / "patch-0002.zip.torrent");
+    const Outcome again = PackageWithTrackers(m_temp / "r2", m_temp / "r3", "0003");
+    ASSERT_EQ(again.code, 0) << again.err;
+    EXPECT_THAT(again.err, ::testing::HasSubstr("patch-0002.zip.torrent"));
+    EXPECT_EQ(Lines(vesk::test::ReadFileBytes(m_out / "tracker-whitelist.txt")).size(), 2u);
+}
+
+TEST_F(TorrentTest, WithoutATrackerNoTorrentOrWhitelistIsWritten) {
+    WriteRelease(m_temp / "r1", kRelease1);
+    WriteRelease(m_temp / "r2", kRelease2);
+    ASSERT_EQ(Package(m_temp / "r1", m_temp / "r2", "0002", m_out).code, 0);
+    for (const auto& entry : fs::directory_iterator(m_out)) {
+        EXPECT_NE(entry.path().extension(), ".torrent") << entry.path();
+        EXPECT_NE(entry.path().filename(), "tracker-whitelist.txt");
+    }
+}
+
+TEST(PieceSizeTest, AboutTwoThousandPiecesWithinBounds) {
+    constexpr std::uint64_t kKiB = 1024, kMiB = 1024 * kKiB;
+    const struct {
+        std::uint64_t packageSize;
+        int pieceSize;
+    } rows[] = {
+        {1, 16 * kKiB},
+        {2000 * 16 * kKiB, 16 * kKiB},
+        {2000 * 16 * kKiB + 1, 32 * kKiB},
+        {40 * kMiB, 32 * kKiB},
+        {2000 * 2 * kMiB, 2 * kMiB},
+        {2000 * 4 * kMiB + 1, 4 * kMiB},
+        {std::uint64_t{1} << 40, 4 * kMiB},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(vesk::packager::PieceSizeFor(row.packageSize), row.pieceSize) << row.packageSize;
 }
 
 }  // namespace
