@@ -181,24 +181,30 @@ void FileServer::Serve(int client) {
     m_ended.notify_all();
 }
 
-// The body from the file; a package (".zip") with a rate in tenths of a second's worth, each
-// sent no earlier than the rate allows. The bytes sent.
+// The body from the file; a package with a rate in tenths of a second's worth, each sent no
+// earlier than the rate allows, and every file in turns of the server's shared rate. The bytes
+// the socket took.
 long long FileServer::SendFile(int client, const Reply& reply) {
     using std::chrono::steady_clock;
     const bool package = reply.path.ends_with(".zip");
     const std::int64_t perTenth = package ? std::int64_t{m_rateKb} * 1024 / 10 : 0;
-    const std::int64_t most =
-        perTenth > 0 ? std::min<std::int64_t>(perTenth, kSendChunk) : kSendChunk;
+    std::int64_t most = perTenth > 0 ? std::min<std::int64_t>(perTenth, kSendChunk) : kSendChunk;
+    if (m_pace.Limited()) most = std::min(most, m_pace.Chunk());
     const steady_clock::time_point start = steady_clock::now();
     off_t offset = reply.from;
     long long sent = 0;
     while (sent < reply.length) {
-        if (perTenth > 0)
-            std::this_thread::sleep_until(start + std::chrono::milliseconds(sent * 100 / perTenth));
         const auto chunk =
             static_cast<std::size_t>(std::min<std::int64_t>(reply.length - sent, most));
-        const ssize_t put = sendfile(client, reply.file->fd(), &offset, chunk);
-        if (put < 0 && errno == EINTR) continue;
+        steady_clock::time_point due = steady_clock::now();
+        if (perTenth > 0) due = start + std::chrono::milliseconds(sent * 100 / perTenth);
+        if (m_pace.Limited())
+            due = std::max(due, m_pace.Reserve(static_cast<std::int64_t>(chunk), due));
+        std::this_thread::sleep_until(due);
+        ssize_t put = -1;
+        do {
+            put = sendfile(client, reply.file->fd(), &offset, chunk);
+        } while (put < 0 && errno == EINTR);
         if (put <= 0) break;  // the client left, or the file shrank under us
         sent += put;
     }

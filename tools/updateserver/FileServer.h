@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "SendPace.h"
 #include "ServedFolder.h"
 
 namespace vesk::update_server {
@@ -17,9 +18,10 @@ inline constexpr const char* kServerHost = "127.0.0.1";
 class FileServer {
 public:
     // rateKb: at most so many kilobytes a second for each transfer of a package (".zip");
-    // 0 for no limit.
-    FileServer(ServedFolder folder, std::FILE* log, int rateKb = 0)
-        : m_folder(std::move(folder)), m_log(log), m_rateKb(rateKb) {}
+    // serverRate: at most so many bytes a second for all transfers together; 0 for no limit.
+    // Each request's line in log counts the body bytes the socket took, whatever was asked.
+    FileServer(ServedFolder folder, std::FILE* log, int rateKb = 0, std::int64_t serverRate = 0)
+        : m_folder(std::move(folder)), m_log(log), m_rateKb(rateKb), m_pace(serverRate) {}
     ~FileServer();
     FileServer(const FileServer&) = delete;
     FileServer& operator=(const FileServer&) = delete;
@@ -41,6 +43,7 @@ private:
     ServedFolder m_folder;
     std::FILE* m_log;
     int m_rateKb;
+    SendPace m_pace;
     int m_listener = -1;
     std::mutex m_mutex;
     std::condition_variable m_ended;

@@ -3,13 +3,26 @@
 #include <charconv>
 
 namespace vesk::update_server {
+namespace {
+
+// A whole number from 0 to most; false when value is anything else.
+template <typename Number>
+bool ReadNumber(const std::string& value, Number most, Number& number) {
+    const char* end = value.data() + value.size();
+    const auto [stop, failure] = std::from_chars(value.data(), end, number);
+    return failure == std::errc() && stop == end && number >= 0 && number <= most;
+}
+
+}  // namespace
 
 std::optional<ServerOptions> ParseServerOptions(const std::vector<std::string>& args,
                                                 std::string& error) {
+    constexpr std::int64_t kMostServerRate = std::int64_t{1} << 40;
     ServerOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
-        if (name != "--root" && name != "--port" && name != "--rate") {
+        if (name != "--root" && name != "--port" && name != "--rate" && name != "--server-rate" &&
+            name != "--log") {
             error = "unknown argument \"" + name + "\"";
             return std::nullopt;
         }
@@ -18,18 +31,23 @@ std::optional<ServerOptions> ParseServerOptions(const std::vector<std::string>& 
             return std::nullopt;
         }
         const std::string& value = args[++i];
-        if (name == "--root") {
-            options.root = value;
+        if (name == "--root" || name == "--log") {
+            (name == "--root" ? options.root : options.logPath) = value;
             continue;
         }
-        const bool port = name == "--port";
-        const int most = port ? 65535 : 1 << 20;
-        int& number = port ? options.port : options.rateKb;
-        const char* end = value.data() + value.size();
-        const auto [stop, failure] = std::from_chars(value.data(), end, number);
-        if (failure != std::errc() || stop != end || number < 0 || number > most) {
-            error = name + " needs a number from 0 to " + std::to_string(most) + ", not \"" +
-                    value + "\"";
+        bool ok = false;
+        std::string most;
+        if (name == "--server-rate") {
+            ok = ReadNumber(value, kMostServerRate, options.serverRate);
+            most = std::to_string(kMostServerRate);
+        } else {
+            const bool port = name == "--port";
+            const int limit = port ? 65535 : 1 << 20;
+            ok = ReadNumber(value, limit, port ? options.port : options.rateKb);
+            most = std::to_string(limit);
+        }
+        if (!ok) {
+            error = name + " needs a number from 0 to " + most + ", not \"" + value + "\"";
             return std::nullopt;
         }
     }

@@ -1,7 +1,8 @@
 // vesk_update_server: serves one folder read-only over HTTP on 127.0.0.1 for the demo's
 // updates. Its first line on standard output names the address; each request is logged on
-// one line to standard error; SIGINT and SIGTERM end it cleanly. "--rate KB" slows the
-// packages' transfers down so that a download can be watched.
+// one line to standard error or the file "--log" names; SIGINT and SIGTERM end it cleanly.
+// "--rate KB" slows the packages' transfers down so that a download can be watched;
+// "--server-rate BYTES" limits all transfers together, as a publisher's uplink would.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -48,7 +49,15 @@ int main(int argc, char** argv) {
     // A client that leaves mid-transfer must not end us.
     std::signal(SIGPIPE, SIG_IGN);
 
-    FileServer server(std::move(folder), stderr, options->rateKb);
+    std::FILE* log = stderr;
+    if (!options->logPath.empty()) {
+        log = std::fopen(options->logPath.c_str(), "ae");
+        if (!log) {
+            std::fprintf(stderr, "vesk_update_server: cannot write %s\n", options->logPath.c_str());
+            return 2;
+        }
+    }
+    FileServer server(std::move(folder), log, options->rateKb, options->serverRate);
     const int port = server.Bind(options->port);
     if (port < 0) {
         std::fprintf(stderr, "vesk_update_server: cannot listen on %s:%d\n", kServerHost,

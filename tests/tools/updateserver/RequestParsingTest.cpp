@@ -71,12 +71,14 @@ TEST(RequestHeadTest, RefusesWhatIsNoHttpRequest) {
     }
 }
 
-TEST(ServerOptionsTest, ReadsRootPortAndRateAndRefusesTheRest) {
+TEST(ServerOptionsTest, ReadsRootPortRatesAndLogAndRefusesTheRest) {
     struct Row {
         std::vector<std::string> args;
         bool ok;
         int port;
         int rate = 0;
+        std::int64_t serverRate = 0;
+        std::string log;
     };
     const Row rows[] = {
         {{"--root", "/srv"}, true, 0},
@@ -94,6 +96,15 @@ TEST(ServerOptionsTest, ReadsRootPortAndRateAndRefusesTheRest) {
         {{"--root", "/srv", "--rate", "-5"}, false, 0},
         {{"--root", "/srv", "--rate", "2000000"}, false, 0},
         {{"--root", "/srv", "--rate"}, false, 0},
+        {{"--root", "/srv", "--server-rate", "4000000", "--log", "/tmp/l"},
+         true,
+         0,
+         0,
+         4000000,
+         "/tmp/l"},
+        {{"--root", "/srv", "--server-rate", "1099511627777"}, false, 0},
+        {{"--root", "/srv", "--server-rate", "-1"}, false, 0},
+        {{"--root", "/srv", "--log"}, false, 0},
     };
     for (const Row& row : rows) {
         std::string error;
@@ -106,6 +117,8 @@ TEST(ServerOptionsTest, ReadsRootPortAndRateAndRefusesTheRest) {
         EXPECT_EQ(options->root, "/srv");
         EXPECT_EQ(options->port, row.port);
         EXPECT_EQ(options->rateKb, row.rate);
+        EXPECT_EQ(options->serverRate, row.serverRate);
+        EXPECT_EQ(options->logPath, row.log);
     }
 }
 

@@ -7,9 +7,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <thread>
 
 #include "ChildProcess.h"
 #include "INetDownLoad.h"
@@ -267,6 +270,53 @@ TEST_F(UpdateServerTest, ServesOnTheGivenPortAndRefusesBadArguments) {
         EXPECT_THAT(refused.Error(), HasSubstr("vesk_update_server: "));
         EXPECT_EQ(refused.Output(), "");
     }
+}
+
+// A client that leaves early: the log counts what the socket took, far from what was asked.
+TEST_F(UpdateServerTest, LogsTheBytesReallySentToAClientThatLeaves) {
+    constexpr std::int64_t kSize = 64LL * 1024 * 1024;
+    std::filesystem::resize_file(m_root / "pkg.zip", kSize);
+    const std::string log = (m_local / "requests.log").string();
+    Start({"--server-rate", "4000000", "--log", log});
+    std::int64_t received = 0;
+    {
+        RawClient client(m_port);
+        ASSERT_TRUE(client.Send("GET /pkg.zip HTTP/1.1\r\n\r\n"));
+        while (received < 300 * 1024) {
+            const std::string part = client.ReadSome(65536);
+            ASSERT_FALSE(part.empty());
+            received += static_cast<std::int64_t>(part.size());
+        }
+    }
+    EXPECT_EQ(Stop(), 0);
+    const std::string line = ReadFileBytes(log);
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(line, match, std::regex("GET /pkg.zip - 200 ([0-9]+)\n"))) << line;
+    const std::int64_t sent = std::stoll(match[1]);
+    EXPECT_GE(sent, received - 512);  // the head came first
+    EXPECT_LT(sent, received + 4 * 1024 * 1024);
+    EXPECT_EQ(m_server.Error(), "");
+}
+
+// The server's rate holds for all transfers together: two at once take as long as their sum.
+TEST_F(UpdateServerTest, ServerRateIsSharedByAllTransfers) {
+    constexpr std::int64_t kSize = 400 * 1024;
+    std::string bytes(kSize, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 31 % 251);
+    WriteFileBytes(m_root / "a.bin", bytes);
+    Start({"--server-rate", "1000000"});
+    const auto start = std::chrono::steady_clock::now();
+    std::string first, second;
+    std::thread other([&] { second = Request("GET", "/a.bin").body; });
+    first = Request("GET", "/a.bin").body;
+    other.join();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(first, bytes);
+    EXPECT_EQ(second, bytes);
+    // One turn of each may go at once; the rest waits its turn.
+    EXPECT_GE(seconds, (2.0 * kSize - 2 * 50000) / 1000000 - 0.01);
+    EXPECT_EQ(Stop(), 0);
 }
 
 }  // namespace
