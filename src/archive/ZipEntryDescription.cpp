@@ -133,8 +133,12 @@ ZipResult ReadDescription(ZipHandle& zip, int index) {
     entry.compressedSize = static_cast<std::uint32_t>(info.compressed_size);
     entry.uncompressedSize = static_cast<std::uint32_t>(info.uncompressed_size);
     zip.described = std::move(entry);
-    zip.describedData = {info.flag, info.compression_method, info.uncompressed_size,
-                         IsUnixExecutable(info), info.size_filename > kZipMaxName};
+    zip.describedData = {info.flag,
+                         info.compression_method,
+                         info.uncompressed_size,
+                         static_cast<std::uint32_t>(info.crc),
+                         IsUnixExecutable(info),
+                         info.size_filename > kZipMaxName};
     zip.describedIndex = index;
     return kZipSuccess;
 }

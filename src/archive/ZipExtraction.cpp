@@ -84,29 +84,45 @@ ZipResult OpenEntryStream(ZipHandle& zip) {
         return kZipFlateFailed;
     }
     const char* password = encrypted ? zip.password->c_str() : nullptr;
-    const int rc = unzOpenCurrentFile3(zip.reader, nullptr, nullptr, 0, password);
+    // Raw: the data comes out as stored (decrypted), for the inflater here to take in.
+    const int rc = unzOpenCurrentFile3(zip.reader, nullptr, nullptr, 1, password);
     if (rc != UNZ_OK) return rc == UNZ_INTERNALERROR ? kZipNoMemory : kZipFlateFailed;
     zip.streamOpen = true;
     return kZipSuccess;
 }
 
-// The stream checks the data's CRC only when it closes, and only when every byte the
-// directory announced came out; both are checked here so damage is never taken as success.
-ZipResult CopyEntryStream(ZipHandle& zip, ReplacementFile& file) {
-    if (!zip.buffer) zip.buffer.reset(new (std::nothrow) char[kZipBufferSize]);
-    if (!zip.buffer) return kZipNoMemory;
-    std::uint64_t copied = 0;
-    for (;;) {
-        const int n = unzReadCurrentFile(zip.reader, zip.buffer.get(), kZipBufferSize);
-        if (n == 0) break;
-        if (n < 0) return kZipFlateFailed;
-        if (!file.Write(zip.buffer.get(), static_cast<std::size_t>(n))) return kZipWriteFailed;
-        copied += static_cast<std::uint64_t>(n);
+ZipResult FromOutcome(EntryInflater::Outcome outcome) {
+    switch (outcome) {
+        case EntryInflater::Outcome::Complete:
+            return kZipSuccess;
+        case EntryInflater::Outcome::WriteFailed:
+            return kZipWriteFailed;
+        case EntryInflater::Outcome::Damaged:
+        case EntryInflater::Outcome::ReadFailed:
+            break;
     }
-    zip.streamOpen = false;
-    const int closed = unzCloseCurrentFile(zip.reader);
-    if (closed == UNZ_CRCERROR || copied != zip.describedData.uncompressedSize) return kZipCorrupt;
-    return closed == UNZ_OK ? kZipSuccess : kZipFlateFailed;
+    return kZipFlateFailed;
+}
+
+// Damage is never taken as success: every byte the directory announced must come out, and
+// their CRC must be the one it recorded.
+ZipResult CopyEntryStream(ZipHandle& zip, ReplacementFile& file) {
+    if (!zip.inflater) zip.inflater.reset(new (std::nothrow) EntryInflater);
+    if (!zip.inflater || !zip.inflater->Ready()) return kZipNoMemory;
+    const ZipEntryData& data = zip.describedData;
+    const EntryInflater::Reader read = [&zip](unsigned char* buffer, unsigned size) {
+        return unzReadCurrentFile(zip.reader, buffer, size);
+    };
+    const EntryInflater::Writer write = [&file](const unsigned char* bytes, std::size_t size) {
+        return file.Write(bytes, size);
+    };
+    const EntryInflater::Result copied =
+        data.method == kZipMethodStored ? zip.inflater->Copy(read, write, data.uncompressedSize)
+                                        : zip.inflater->Inflate(read, write, data.uncompressedSize);
+    CloseZipEntryStream(zip);
+    if (copied.outcome != EntryInflater::Outcome::Complete) return FromOutcome(copied.outcome);
+    if (copied.crc != data.crc || copied.produced != data.uncompressedSize) return kZipCorrupt;
+    return kZipSuccess;
 }
 
 ZipResult ExtractFile(ZipHandle& zip, const Target& target) {

@@ -10,10 +10,10 @@
 #include <optional>
 #include <string>
 
+#include "EntryInflater.h"
 #include "ZipArchive.h"
 
 inline constexpr int kZipKindReading = 1;
-inline constexpr std::size_t kZipBufferSize = 16384;
 // The compression methods this reader can extract.
 inline constexpr unsigned long kZipMethodStored = 0;
 inline constexpr unsigned long kZipMethodDeflated = 8;
@@ -23,6 +23,7 @@ struct ZipEntryData {
     unsigned long flags = 0;
     unsigned long method = 0;
     std::uint64_t uncompressedSize = 0;
+    std::uint32_t crc = 0;
     bool unixExecutable = false;
     // The stored name is longer than a description holds: writing it under a cut name
     // would put the data in the wrong file, so it is never extracted.
@@ -52,7 +53,8 @@ struct ZipHandle {
     ZipEntry described;
     ZipEntryData describedData;
     bool streamOpen = false;
-    std::unique_ptr<char[]> buffer;
+    // Made at the first extraction and kept for the next ones.
+    std::unique_ptr<EntryInflater> inflater;
     // Set when the last extraction gave 0x200 because the file system would not take the
     // target (no write access, a read-only or full disk) rather than by a rule of the reader's
     // own; a later try may then succeed.
