@@ -35,7 +35,7 @@ TEST(FileMd5Hex, PublishedVectorsAndANativeName) {
 // Many pieces, the last one cut short.
 TEST(FileMd5Hex, LargeFileMatchesTheSystemTool) {
     TempDir dir;
-    std::string content(3 * 65536 + 12345, '\0');
+    std::string content(3 * (1 << 20) + 12345, '\0');
     for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 % 251);
     WriteFileBytes(dir / "big.bin", content);
     std::FILE* tool = popen(("md5sum " + (dir / "big.bin").string()).c_str(), "r");
@@ -75,7 +75,7 @@ TEST(Sha256Hex, PublishedVectorsOfBytesAndOfFiles) {
 // Many pieces, the last one cut short: the streamed digest is that of the whole content.
 TEST(Sha256Hex, LargeFileMatchesItsBytesAndTheSystemTool) {
     TempDir dir;
-    std::string content(3 * 65536 + 12345, '\0');
+    std::string content(3 * (1 << 20) + 12345, '\0');
     for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 % 251);
     WriteFileBytes(dir / "big.bin", content);
     const auto streamed = FileSha256Hex(dir.wide() + L"big.bin");
