@@ -1,12 +1,15 @@
 #include "fs/Files.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string_view>
 #include <utility>
 
@@ -88,6 +91,7 @@ std::optional<FileAttributes> GetAttributes(std::wstring_view path) {
         std::chrono::duration_cast<std::chrono::system_clock::duration>(
             std::chrono::seconds(info.st_mtim.tv_sec) +
             std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+    attributes.size = static_cast<std::uint64_t>(info.st_size);
     return attributes;
 }
 
@@ -125,6 +129,24 @@ bool DeleteFile(std::wstring_view path) {
 
 bool RemoveFolder(std::wstring_view path) {
     return rmdir(NativePath(path).c_str()) == 0;
+}
+
+bool RenameFile(std::wstring_view from, std::wstring_view to) {
+    return rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
+}
+
+std::vector<std::wstring> FileNamesIn(std::wstring_view folder) {
+    std::vector<std::wstring> names;
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(NativePath(folder).c_str()),
+                                                      closedir);
+    if (!listing) return names;
+    const int fd = dirfd(listing.get());
+    while (const dirent* entry = readdir(listing.get())) {
+        struct stat info {};
+        if (fstatat(fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
+            names.push_back(WidePath(entry->d_name));
+    }
+    return names;
 }
 
 std::optional<std::uint64_t> FreeDiskBytes(std::wstring_view path) {
@@ -197,6 +219,13 @@ bool ExclusiveFile::Truncate() {
     const auto size = Size();
     if (size && *size == 0) return lseek(m_fd, 0, SEEK_SET) == 0;
     return ftruncate(m_fd, 0) == 0 && lseek(m_fd, 0, SEEK_SET) == 0;
+}
+
+std::optional<std::uint64_t> ExclusiveFile::SeekToEnd() {
+    if (m_fd < 0) return std::nullopt;
+    const off_t end = lseek(m_fd, 0, SEEK_END);
+    if (end < 0) return std::nullopt;
+    return static_cast<std::uint64_t>(end);
 }
 
 bool ExclusiveFile::Write(const char* data, std::size_t size) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vesk::fs {
 
@@ -22,6 +23,7 @@ struct FileAttributes {
     bool folder = false;
     bool readOnly = false;
     std::chrono::system_clock::time_point modified;
+    std::uint64_t size = 0;
 };
 // nullopt when nothing is at the path.
 std::optional<FileAttributes> GetAttributes(std::wstring_view path);
@@ -39,6 +41,11 @@ bool MakeExecutable(std::wstring_view path);
 
 bool DeleteFile(std::wstring_view path);
 bool RemoveFolder(std::wstring_view path);  // an empty folder only
+// Gives the file at from the name to, in one step, replacing what was there.
+bool RenameFile(std::wstring_view from, std::wstring_view to);
+// The names of the regular files directly in folder (links are not followed); empty when it
+// cannot be read.
+std::vector<std::wstring> FileNamesIn(std::wstring_view folder);
 
 // Bytes available to this user on the file system that holds path; nullopt when the query
 // fails (the path missing, among others).
@@ -71,6 +78,8 @@ public:
     std::optional<std::string> ReadAll();
     // Empties the file and moves to its start, as creating it anew would.
     bool Truncate();
+    // Moves to the file's end, so writes append; the file's size, or nullopt on failure.
+    std::optional<std::uint64_t> SeekToEnd();
     // Writes at the current position; false unless every byte was written.
     bool Write(const char* data, std::size_t size);
     // The file's size now; nullopt when it cannot be read.

@@ -36,6 +36,22 @@ std::int64_t ParseLength(std::string_view value) {
     return error == std::errc() && length >= 0 ? length : -1;
 }
 
+std::string HeaderValue(std::string_view line, std::size_t nameLength) {
+    std::string_view value = line.substr(nameLength);
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!value.empty() && blank(value.front())) value.remove_prefix(1);
+    while (!value.empty() && blank(value.back())) value.remove_suffix(1);
+    return std::string(value);
+}
+
+// The session's headers and this request's own, freed with the request.
+struct RequestHeaders {
+    curl_slist* list = nullptr;
+    ~RequestHeaders() {
+        if (list) curl_slist_free_all(list);
+    }
+};
+
 // What one transfer keeps while libcurl calls back.
 struct Transfer {
     CURL* curl = nullptr;
@@ -51,6 +67,12 @@ struct Transfer {
             sawLocation = false;
         } else if (StartsWithNoCase(line, "content-length:")) {
             head.contentLength = ParseLength(line.substr(15));
+        } else if (StartsWithNoCase(line, "content-range:")) {
+            head.contentRange = HeaderValue(line, 14);
+        } else if (StartsWithNoCase(line, "etag:")) {
+            head.etag = HeaderValue(line, 5);
+        } else if (StartsWithNoCase(line, "last-modified:")) {
+            head.lastModified = HeaderValue(line, 14);
         } else if (StartsWithNoCase(line, "location:")) {
             sawLocation = true;
         } else if (line == "\r\n" || line == "\n") {
@@ -100,7 +122,7 @@ curl_socket_t OpenSocketCallback(void*, curlsocktype, curl_sockaddr* address) {
 
 struct HttpSession::State {
     CURL* curl = nullptr;
-    curl_slist* headers = nullptr;
+    std::vector<std::string> headers;
     std::string userAgent;
     long connectTimeoutMs = 0;
     long stallTimeoutS = 0;
@@ -119,16 +141,14 @@ bool HttpSession::Open(std::string_view userAgent) {
     if (!m_state->curl) return false;
     m_state->userAgent = userAgent;
     // A fresh copy from the origin, never one from a cache on the way.
-    m_state->headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
-    m_state->headers = curl_slist_append(m_state->headers, "Pragma: no-cache");
+    m_state->headers = {"Cache-Control: no-cache", "Pragma: no-cache"};
     return true;
 }
 
 void HttpSession::Close() {
     if (m_state->curl) curl_easy_cleanup(m_state->curl);
-    if (m_state->headers) curl_slist_free_all(m_state->headers);
     m_state->curl = nullptr;
-    m_state->headers = nullptr;
+    m_state->headers.clear();
 }
 
 bool HttpSession::IsOpen() const {
@@ -145,16 +165,26 @@ void HttpSession::SetStallTimeout(std::chrono::milliseconds timeout) {
     m_state->stallTimeoutS = static_cast<long>((timeout.count() + 999) / 1000);
 }
 
-FetchOutcome HttpSession::Get(std::wstring_view url, const HttpHandlers& handlers) {
+FetchOutcome HttpSession::Get(std::wstring_view url, const HttpHandlers& handlers,
+                              const std::vector<std::string>& extraHeaders) {
     CURL* curl = m_state->curl;
     if (!curl) return FetchOutcome::NoAnswer;
+    RequestHeaders headers;
+    const std::vector<std::string>* groups[] = {&m_state->headers, &extraHeaders};
+    for (const std::vector<std::string>* group : groups) {
+        for (const std::string& header : *group) {
+            curl_slist* longer = curl_slist_append(headers.list, header.c_str());
+            if (!longer) return FetchOutcome::NoAnswer;
+            headers.list = longer;
+        }
+    }
     Transfer transfer{curl, &handlers};
     const std::string narrowUrl = text::WideToUtf8(url);
 
     curl_easy_reset(curl);  // keeps the connection cache for the next call
     curl_easy_setopt(curl, CURLOPT_URL, narrowUrl.c_str());
     curl_easy_setopt(curl, CURLOPT_USERAGENT, m_state->userAgent.c_str());
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, m_state->headers);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.list);
     curl_easy_setopt(curl, CURLOPT_PROXY, "");  // direct, whatever *_proxy says
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
     // Plain web addresses only, also where a redirect points.

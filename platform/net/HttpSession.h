@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vesk::net {
 
@@ -20,6 +21,10 @@ inline constexpr std::size_t kMaxBodyPiece = 65536;
 struct HttpResponseHead {
     long status = 0;
     std::int64_t contentLength = -1;  // -1 when the answer has no Content-Length
+    // The values as the server sent them, blanks around them dropped; empty when absent.
+    std::string contentRange;
+    std::string etag;
+    std::string lastModified;
 };
 
 struct HttpHandlers {
@@ -52,7 +57,9 @@ public:
     // A transfer that receives nothing for this long is broken off (0: never).
     void SetStallTimeout(std::chrono::milliseconds timeout);
 
-    FetchOutcome Get(std::wstring_view url, const HttpHandlers& handlers);
+    // extraHeaders ("Name: value") go with this request only, after the session's own.
+    FetchOutcome Get(std::wstring_view url, const HttpHandlers& handlers,
+                     const std::vector<std::string>& extraHeaders = {});
 
 private:
     struct State;

@@ -17,15 +17,16 @@ constexpr int kRetryBudget = 4;
 
 constexpr wchar_t kLineEnd[] = L".";
 
-// One package into its local path, no larger than the manifest's size; a file that differs
-// from the manifest counts as a failed download and is not left behind. One that matches is
-// held for the install.
+// One package into its part file, continued where an earlier attempt or run left it, no
+// larger than the manifest's size; once whole it is checked and only then takes the package's
+// name. A part that differs from the manifest counts as a failed download and is not left
+// behind. One that matches is held for the install.
 bool FetchPackage(CINetDownLoad& downloader, UpdateState& state, const UpdatePackage& package) {
     downloader.SetSizeLimit(PackageSizeLimit(package));
-    const int result = downloader.DownLoad(state.version.packageAddress + package.name,
-                                           state.LocalPathOf(package), nullptr);
+    const int result = downloader.DownLoadPart(state.version.packageAddress + package.name,
+                                               state.PartPathOf(package), nullptr);
     if (result == kDownLoadTooLarge) LogPackageTooLarge(package, kLineEnd);
-    return result == kDownLoadOk && AcceptDownloadedPackage(state, package, kLineEnd);
+    return result == kDownLoadOk && AcceptDownloadedPart(state, package, kLineEnd);
 }
 
 // True when every package came in.

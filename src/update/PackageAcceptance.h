@@ -14,5 +14,11 @@
 bool AcceptDownloadedPackage(UpdateState& state, const UpdatePackage& package,
                              const wchar_t* lineEnd);
 
+// The same for a direct download's part file once it is whole: the part is checked, and only
+// a part that passes is renamed to the package's local path. The descriptor the check read
+// is held across the rename and is the one the install reads, so the package is digested
+// once. A part that fails goes, with its validator, so it cannot survive into another run.
+bool AcceptDownloadedPart(UpdateState& state, const UpdatePackage& package, const wchar_t* lineEnd);
+
 // The log line of a body the downloader broke off at the manifest's size.
 void LogPackageTooLarge(const UpdatePackage& package, const wchar_t* lineEnd);

@@ -55,6 +55,11 @@ public:
     std::wstring LocalPathOf(const UpdatePackage& package) const {
         return PackageFolder() + package.name;
     }
+    // Where a direct download of the package grows until it is whole and checked.
+    std::wstring PartPathOf(const UpdatePackage& package) const {
+        return LocalPathOf(package) + kPartSuffix;
+    }
+    static constexpr wchar_t kPartSuffix[] = L".part";
     bool HasCurrentPackage() const {
         return currentIndex >= 0 && currentIndex < static_cast<int>(packages.size());
     }

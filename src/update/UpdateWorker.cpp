@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "PackageTransfer.h"
+#include "PartFiles.h"
 #include "TransferService.h"
 #include "UpdateLog.h"
 #include "UpdateMessages.h"
@@ -66,7 +67,8 @@ std::wstring NotEnoughSpaceText(std::int64_t totalBytes) {
            UpdateText(L"IDS_POPDLG_ERROR_TEXT17_4") + kb + UpdateText(L"IDS_POPDLG_ERROR_TEXT17_3");
 }
 
-// Runs before the version test, also when nothing is to be downloaded.
+// Runs before the version test, also when nothing is to be downloaded. What part files hold
+// already is not to come again.
 Check CheckDiskSpace(UpdateState& state) {
     const auto& window = state.controls.window;
     const auto free = vesk::fs::FreeDiskBytes(state.programFolder);
@@ -77,10 +79,10 @@ Check CheckDiskSpace(UpdateState& state) {
         window.Post(WM_UPDATE_FINISH, 0, 0);
         return Check::Ended;
     }
-    const auto needed =
-        kSpaceFactor * static_cast<std::uint64_t>(std::max<std::int64_t>(state.totalBytes, 0));
-    if (*free <= needed) {
-        ShowErrorBoxText(window, NotEnoughSpaceText(state.totalBytes),
+    const auto total = static_cast<std::uint64_t>(std::max<std::int64_t>(state.totalBytes, 0));
+    const std::uint64_t toCome = total - std::min(total, ResumedBytes(state));
+    if (*free <= kSpaceFactor * toCome) {
+        ShowErrorBoxText(window, NotEnoughSpaceText(static_cast<std::int64_t>(toCome)),
                          UpdateText(L"IDS_POPDLG_ERROR_TITLE2"));
         window.Post(WM_UPDATE_FINISH, 0, 0);
         return Check::Ended;
@@ -131,6 +133,7 @@ Check StartDownload(const std::shared_ptr<UpdateState>& state) {
 
 void CheckAndDownload(const std::shared_ptr<UpdateState>& state) {
     if (ReadManifest(*state) == Check::Ended) return;
+    DeleteStaleParts(*state);
     if (CheckDiskSpace(*state) == Check::Ended) return;
     if (!state->HasCurrentPackage()) {
         WriteUpdateLog(L"version is correct,exit.");

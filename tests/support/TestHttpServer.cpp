@@ -18,17 +18,19 @@
 namespace vesk::test {
 namespace {
 
-bool SendAll(int fd, const char* data, size_t size) {
+bool SendAll(int fd, const char* data, size_t size, uint64_t* sent = nullptr) {
     while (size > 0) {
         const ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
         if (n <= 0) return false;
         data += n;
         size -= static_cast<size_t>(n);
+        if (sent) *sent += static_cast<uint64_t>(n);
     }
     return true;
 }
 
-bool SendFile(int fd, const std::filesystem::path& path, uint64_t from, uint64_t count) {
+bool SendFile(int fd, const std::filesystem::path& path, uint64_t from, uint64_t count,
+              uint64_t* sent) {
     const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (file < 0) return false;
     off_t offset = static_cast<off_t>(from);
@@ -36,9 +38,18 @@ bool SendFile(int fd, const std::filesystem::path& path, uint64_t from, uint64_t
         const ssize_t n = sendfile(fd, file, &offset, std::min<uint64_t>(count, 1 << 30));
         if (n <= 0) break;
         count -= static_cast<uint64_t>(n);
+        *sent += static_cast<uint64_t>(n);
     }
     close(file);
     return count == 0;
+}
+
+// If-Range holds when it names the answer's validator; without If-Range a range always holds.
+bool RangeStillValid(const TestResponse& r, const TestRequest& request) {
+    const auto ifRange = request.headers.find("if-range");
+    if (ifRange == request.headers.end()) return true;
+    return (!r.etag.empty() && ifRange->second == r.etag) ||
+           (!r.lastModified.empty() && ifRange->second == r.lastModified);
 }
 
 std::optional<TestRequest> ReadRequest(int fd) {
@@ -77,10 +88,12 @@ struct Slice {
 Slice SliceFor(const TestResponse& r, const TestRequest& request, uint64_t size) {
     Slice slice{r.status, 0, size, ""};
     const auto range = request.headers.find("range");
-    if (!r.acceptRanges || range == request.headers.end()) return slice;
+    if (!r.acceptRanges || range == request.headers.end() || !RangeStillValid(r, request))
+        return slice;
     unsigned long long first = 0, last = 0;
     const int fields = std::sscanf(range->second.c_str(), "bytes=%llu-%llu", &first, &last);
-    if (fields < 1 || first >= size) return slice;
+    if (fields < 1) return slice;
+    if (first >= size) return {416, 0, 0, "bytes */" + std::to_string(size)};
     slice.from = first;
     slice.to = fields == 2 ? std::min<uint64_t>(last + 1, size) : size;
     slice.status = 206;
@@ -97,6 +110,8 @@ std::string Head(const TestResponse& r, const Slice& slice) {
         head += "Content-Length: " + std::to_string(r.announcedLength.value_or(length)) + "\r\n";
     if (r.acceptRanges) head += "Accept-Ranges: bytes\r\n";
     if (!slice.contentRange.empty()) head += "Content-Range: " + slice.contentRange + "\r\n";
+    if (!r.etag.empty()) head += "ETag: " + r.etag + "\r\n";
+    if (!r.lastModified.empty()) head += "Last-Modified: " + r.lastModified + "\r\n";
     for (const auto& [name, value] : r.headers) head += name + ": " + value + "\r\n";
     return head + "\r\n";
 }
@@ -144,6 +159,12 @@ void TestHttpServer::Serve(const std::string& path, TestResponse response) {
 void TestHttpServer::ServeSequence(const std::string& path, std::vector<TestResponse> responses) {
     std::lock_guard lock(m_mutex);
     m_routes[path] = std::move(responses);
+}
+
+std::uint64_t TestHttpServer::BodyBytesSent(const std::string& path) const {
+    std::lock_guard lock(m_mutex);
+    const auto found = m_bodyBytes.find(path);
+    return found == m_bodyBytes.end() ? 0 : found->second;
 }
 
 int TestHttpServer::RequestCount(const std::string& path) const {
@@ -206,11 +227,16 @@ TestResponse TestHttpServer::ResponseFor(const TestRequest& request) {
     return sequence[std::min<size_t>(static_cast<size_t>(n), sequence.size() - 1)];
 }
 
-void TestHttpServer::SendBody(int client, const TestResponse& r, uint64_t from, uint64_t to) {
+void TestHttpServer::SendBody(int client, const TestResponse& r, const std::string& path,
+                              uint64_t from, uint64_t to) {
     const auto send = [&](uint64_t a, uint64_t b) {
         if (a >= b) return true;
-        return r.file.empty() ? SendAll(client, r.body.data() + a, b - a)
-                              : SendFile(client, r.file, a, b - a);
+        uint64_t sent = 0;
+        const bool whole = r.file.empty() ? SendAll(client, r.body.data() + a, b - a, &sent)
+                                          : SendFile(client, r.file, a, b - a, &sent);
+        std::lock_guard lock(m_mutex);
+        m_bodyBytes[path] += sent;
+        return whole;
     };
     if (!r.holdAt || *r.holdAt >= to) {
         send(from, to);
@@ -261,7 +287,8 @@ void TestHttpServer::Handle(int client) {
             if (r.holdAfterHeaders) WaitForRelease();
             uint64_t to = slice.to;
             if (r.sendOnly) to = std::min(to, slice.from + *r.sendOnly);
-            if (request->method != "HEAD") SendBody(client, r, slice.from, to);
+            if (r.cutAt) to = std::max(slice.from, std::min(to, *r.cutAt));
+            if (request->method != "HEAD") SendBody(client, r, request->path, slice.from, to);
         }
     }
     // Half-close and let the client close first, so nothing it has not read yet is lost to

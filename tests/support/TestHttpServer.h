@@ -2,8 +2,9 @@
 // An HTTP server for tests on 127.0.0.1 that serves what each test tells it and misbehaves
 // on request: any status, a body shorter than its Content-Length, no Content-Length, a
 // connection dropped part-way, an answer held back until the test releases it. It can serve
-// byte ranges. It counts and keeps the requests it saw. Every connection is closed after one
-// answer.
+// byte ranges, validated by If-Range against the ETag or Last-Modified it sends, and cut a
+// body at a byte of the whole file. It counts and keeps the requests it saw, and the body
+// bytes it sent. Every connection is closed after one answer.
 
 #include <condition_variable>
 #include <cstdint>
@@ -33,11 +34,18 @@ struct TestResponse {
     bool holdAfterHeaders = false;
     // Send the body up to this offset of the whole body, then hold the rest until Release().
     std::optional<std::uint64_t> holdAt;
-    // Answer "Range: bytes=A-B" (or A-) with 206 and that slice; say "Accept-Ranges: bytes".
+    // Answer "Range: bytes=A-B" (or A-) with 206 and that slice, one that starts past the end
+    // with 416; say "Accept-Ranges: bytes". Without it a range is ignored: 200 and the whole.
     bool acceptRanges = false;
     // Accept the connection and close it at once, answering nothing.
     bool dropBeforeAnswer = false;
     std::vector<std::pair<std::string, std::string>> headers;
+    // Sent as ETag and Last-Modified; a range whose If-Range names neither gets the whole.
+    std::string etag;
+    std::string lastModified;
+    // Close the connection once the body has gone out up to this offset of the whole file,
+    // whatever slice was asked for.
+    std::optional<std::uint64_t> cutAt;
 };
 
 struct TestRequest {
@@ -63,6 +71,8 @@ public:
     void ServeSequence(const std::string& path, std::vector<TestResponse> responses);
 
     int RequestCount(const std::string& path) const;
+    // Body bytes the system took from the server for path, over all its answers.
+    std::uint64_t BodyBytesSent(const std::string& path) const;
     std::vector<TestRequest> Requests() const;
     // Blocks until an answer is held at its holdAt offset.
     void WaitUntilHeld();
@@ -76,7 +86,8 @@ private:
     void Handle(int client);
     TestResponse ResponseFor(const TestRequest& request);
     void WaitForRelease();
-    void SendBody(int client, const TestResponse& r, std::uint64_t from, std::uint64_t to);
+    void SendBody(int client, const TestResponse& r, const std::string& path, std::uint64_t from,
+                  std::uint64_t to);
 
     int m_listen = -1;
     int m_port = 0;
@@ -87,6 +98,7 @@ private:
     std::condition_variable m_releaseCv;
     std::map<std::string, std::vector<TestResponse>> m_routes;
     std::map<std::string, int> m_counts;
+    std::map<std::string, std::uint64_t> m_bodyBytes;
     std::vector<TestRequest> m_requests;
     std::vector<std::thread> m_workers;
     std::vector<std::thread::id> m_finished;
