@@ -1,6 +1,7 @@
 // The update with its manifest and packages served from a plain folder by a real nginx, as a
 // publisher would serve them: once directly over HTTP, once through the service, whose ranged
-// requests nginx answers on its own.
+// requests nginx answers on its own, and once directly with a download cut off by a kill and
+// resumed by the next run.
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -64,8 +65,10 @@ int FreeLoopbackPort() {
 // folders all live in a folder of its own.
 class Nginx {
 public:
-    // Starts nginx and returns once it listens; what went wrong, or empty.
-    std::string Start(const std::string& program, const fs::path& root) {
+    // Starts nginx and returns once it listens; what went wrong, or empty. serverLines go into
+    // the server's block as they are.
+    std::string Start(const std::string& program, const fs::path& root,
+                      const std::string& serverLines) {
         m_port = FreeLoopbackPort();
         const std::string dir = m_dir.path().string() + "/";
         std::string config =
@@ -76,7 +79,7 @@ public:
         for (const char* temp : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
             config += std::string("  ") + temp + "_temp_path " + dir + temp + ";\n";
         config += "  server {\n    listen 127.0.0.1:" + std::to_string(m_port) + ";\n" +
-                  "    root " + root.string() + ";\n  }\n}\n";
+                  "    root " + root.string() + ";\n" + serverLines + "  }\n}\n";
         WriteFileBytes(m_dir / "nginx.conf", config);
 
         // nginx writes its pid file only after its socket listens: wait for that file (or for
@@ -120,7 +123,7 @@ protected:
     void SetUp() override {
         const std::string nginx = FindNginx();
         if (nginx.empty()) GTEST_SKIP() << "nginx is not installed (scripts/setup installs it)";
-        const std::string failure = m_nginx.Start(nginx, m_served.path());
+        const std::string failure = m_nginx.Start(nginx, m_served.path(), ServerLines());
         ASSERT_EQ(failure, "");
         m_scenario.KeepChild(m_nginx.pid());
         const std::vector<ScenarioPackage> chain = {
@@ -132,6 +135,8 @@ protected:
         latest.size = 50 << 20;  // so the chain is what downloads
         m_scenario.PublishTo(m_served.path(), m_nginx.Url(), chain, latest);
     }
+
+    virtual std::string ServerLines() const { return {}; }
 
     void ExpectUpdated(const ScenarioRun& run) {
         EXPECT_EQ(m_scenario.InstalledVersion(), "1.2");
@@ -175,6 +180,39 @@ TEST_F(NginxUpdate, ThroughTheServiceWithByteRanges) {
         EXPECT_THAT(m_nginx.AccessLog(),
                     HasSubstr(std::string("GET /updates/") + package + " HTTP/1.1 206 bytes="));
     }
+}
+
+// Slow enough that the updater can be killed half-way through the first package.
+class NginxResume : public NginxUpdate {
+protected:
+    std::string ServerLines() const override { return "    limit_rate 2m;\n"; }
+};
+
+TEST_F(NginxResume, ADirectDownloadKilledHalfWayResumesWithARange) {
+    const std::vector<std::string> args = {"12", "user", "token", "2"};
+    const auto updater = m_scenario.Start(args);
+    ASSERT_TRUE(updater);
+    const fs::path part = m_scenario.folder() / "tmp/patch-1.1.zip.part";
+    const std::uint64_t whole = m_scenario.PackageBytes("patch-1.1.zip").size();
+    std::uint64_t kept = 0;
+    const auto halfWay = [&] {
+        std::error_code error;
+        kept = fs::file_size(part, error);
+        return !error && kept >= whole / 2;
+    };
+    ASSERT_TRUE(vesk::test::WaitForFolder(part.parent_path(), updater->pid(), halfWay));
+    updater->Kill();
+    m_scenario.Finish(*updater);
+    kept = fs::file_size(part);
+    ASSERT_LT(kept, whole) << "the download ended before the updater was killed";
+
+    const ScenarioRun run = m_scenario.Run(args);
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    ExpectUpdated(run);
+    EXPECT_THAT(
+        m_nginx.AccessLog(),
+        HasSubstr("GET /updates/patch-1.1.zip HTTP/1.1 206 bytes=" + std::to_string(kept) + "-"));
+    EXPECT_FALSE(fs::exists(part));
 }
 
 }  // namespace
