@@ -1,11 +1,14 @@
 #pragma once
-// The stand-in service's options, from its command line and from VESK_TSP_OPTIONS (read
-// first, so the command line wins), because the library starts the service without
-// arguments:
+// The service's options, from its command line and from VESK_TSP_OPTIONS (read first, so the
+// command line wins), because the library starts the service without arguments:
 //   --version V              version it reports (2.3.0.0)
+//   --rest-port N            REST port on 127.0.0.1 (60524); for tests running several
+//   --peer-port N            port peers connect to (6881; 0: any free one)
+//   --peer-interface A       address peers connect to (0.0.0.0)
 //   --login-delay MS         milliseconds after start before it is logged in (0)
 //   --login-after N          "loginStatus" answers before it reports "LoggedIn" (0)
-//   --data-dir DIR           its own files: disk token, default downloads ($XDG_CACHE_HOME/TSP)
+//   --data-dir DIR           its own files: disk token, default downloads, the seeding cache
+//                            (DIR/cache) and its settings ($XDG_CACHE_HOME/TSP)
 //   --connections N          connections per download when the server accepts ranges (4)
 //   --slow-ms MS             delay of a "slow" reply (2000)
 //   --ready-file PATH        appends "listening PID PPID" to this file (a test's FIFO) once
@@ -14,9 +17,9 @@
 //                            " netToken=TOKEN" when the request carries a network token
 //   --upgrade-available 0|1  what "version" says of an upgrade (0)
 //   --fault METHOD=KIND[:N][@M]  test behaviour for METHOD ("*": every method), the first
-//                            N times or always (after M requests answered as usual): 902, 905, no-element, http-500, no-reply, slow,
-//                            status-ID (the real answer, reporting status ID), shutdown (the
-//                            service ends after answering)
+//                            N times or always (after M requests answered as usual): 902, 905,
+//                            no-element, http-500, no-reply, slow, status-ID (the real answer,
+//                            reporting status ID), shutdown (the service ends after answering)
 
 #include <filesystem>
 #include <optional>
@@ -32,6 +35,9 @@ struct ServiceOptions {
     long loginDelayMs = 0;
     long loginAfter = 0;
     std::filesystem::path dataDir;
+    int restPort = 60524;
+    int peerPort = -1;  // -1: the one saved last, or 6881
+    std::string peerInterface = "0.0.0.0";
     int connections = 4;
     long slowMs = 2000;
     bool upgradeAvailable = false;

@@ -55,7 +55,7 @@ bool ServiceServer::Bind() {
         const int yes = 1;
         setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
     });
-    return m_server.bind_to_port(kServiceHost, kServicePort);
+    return m_server.bind_to_port(kServiceHost, m_options.restPort);
 }
 
 void ServiceServer::Run() {

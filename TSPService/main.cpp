@@ -1,6 +1,7 @@
-// TSP.exe: the stand-in for the local transfer service. It answers the REST methods on
-// 127.0.0.1:60524, keeps a login state and tokens, downloads packages for real, and ends
-// on "shutdown". It prints "listening" on standard output once the port is bound.
+// TSP.exe: the local transfer service. It answers the REST methods on 127.0.0.1:60524, keeps
+// a login state and tokens, downloads packages over HTTP or from a swarm with the server as
+// a web seed, seeds what it finished from its cache, and ends on "shutdown". It prints "listening"
+// on standard output once the port is bound.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -49,12 +50,12 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(options->dataDir, ignored);
     ServiceServer server(*options);
     if (!server.Bind()) {
-        std::fprintf(stderr, "TSP: cannot listen on %s:%d\n", kServiceHost, kServicePort);
+        std::fprintf(stderr, "TSP: cannot listen on %s:%d\n", kServiceHost, options->restPort);
         // Whoever waits for our word learns that none will come.
         AnnounceTo(options->readyFile, "failed");
         return 1;
     }
-    std::printf("listening on %s:%d\n", kServiceHost, kServicePort);
+    std::printf("listening on %s:%d\n", kServiceHost, options->restPort);
     std::fflush(stdout);
     AnnounceTo(options->readyFile, "listening");
     server.Run();

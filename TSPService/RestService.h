@@ -1,6 +1,7 @@
 #pragma once
-// The stand-in service's answers to its REST methods: login, tokens, a key/value store and
-// the transfers. Safe from any thread.
+// The service's answers to its REST methods: login, tokens, a key/value store (with the
+// swarm's limits and counters under its own category) and the transfers. Safe from any
+// thread.
 
 #include <functional>
 #include <map>
@@ -12,6 +13,8 @@
 #include "TokenStore.h"
 #include "Transfers.h"
 #include "XmlReply.h"
+#include "swarm/Swarm.h"
+#include "swarm/SwarmLimits.h"
 
 namespace vesk::tsp_service {
 
@@ -37,6 +40,7 @@ public:
 private:
     ServiceReply AnswerService(const std::string& method, const Query& query);
     ServiceReply AnswerKeyValue(const std::string& method, const Query& query);
+    ServiceReply AnswerSwarmValue(const std::string& method, const Query& query);
     ServiceReply AnswerTransfer(const std::string& method, const Query& query);
     ServiceReply StartTransfer(const Query& query);
     ServiceReply TransferReply(const std::string& torrentId,
@@ -48,6 +52,9 @@ private:
     const std::function<void()> m_onShutdown;
     LoginState m_login;
     TokenStore m_tokens;
+    SwarmLimits m_limits;
+    ByteCounters m_counters;
+    Swarm m_swarm;
     Transfers m_transfers;
     std::mutex m_valuesMutex;
     std::map<std::string, std::string> m_values;

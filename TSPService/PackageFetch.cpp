@@ -117,6 +117,23 @@ PackageProbe ProbePackage(const PackageUrl& url, FetchGroup& group) {
     return probe;
 }
 
+std::optional<std::string> FetchSmall(const PackageUrl& url, std::size_t cap, FetchGroup& group) {
+    std::string body;
+    bool tooLarge = false;
+    auto client = ClientFor(url);
+    FetchMembership membership(group, client.get());
+    const auto result = client->Get(
+        url.target, httplib::Headers{},
+        [](const httplib::Response& response) { return response.status == 200; },
+        [&](const char* data, std::size_t size) {
+            tooLarge = body.size() + size > cap;
+            if (!tooLarge) body.append(data, size);
+            return !tooLarge;
+        });
+    if (!result || result->status != 200 || tooLarge || membership.WasCut()) return std::nullopt;
+    return body;
+}
+
 FetchEnd FetchRange(const PackageUrl& url, std::int64_t from, std::int64_t to,
                     const std::filesystem::path& file,
                     const std::function<bool(std::size_t)>& onChunk, FetchGroup& group) {

@@ -1,5 +1,5 @@
 #pragma once
-// Every transfer the stand-in service runs, by torrent id. Safe from any thread.
+// Every transfer the service runs, by torrent id. Safe from any thread.
 
 #include <filesystem>
 #include <map>
@@ -10,12 +10,13 @@
 #include <vector>
 
 #include "Transfer.h"
+#include "swarm/Swarm.h"
 
 namespace vesk::tsp_service {
 
 class Transfers {
 public:
-    explicit Transfers(int connections);
+    Transfers(int connections, Swarm& swarm, ByteCounters& counters);
     ~Transfers();
 
     // A new transfer, or the one already running for the same package and folder.
@@ -33,6 +34,8 @@ private:
     std::shared_ptr<Transfer> Find(const std::string& torrentId);
 
     const int m_connections;
+    Swarm& m_swarm;
+    ByteCounters& m_counters;
     std::mutex m_mutex;
     std::map<std::string, std::shared_ptr<Transfer>> m_transfers;
 };

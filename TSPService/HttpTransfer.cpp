@@ -1,4 +1,4 @@
-#include "Transfer.h"
+#include "HttpTransfer.h"
 
 #include <algorithm>
 #include <fstream>
@@ -18,24 +18,25 @@ std::int64_t SizeOf(const std::filesystem::path& file) {
 
 }  // namespace
 
-Transfer::Transfer(std::string torrentId, std::string url, std::filesystem::path destDir,
-                   int connections)
+HttpTransfer::HttpTransfer(std::string torrentId, std::string url, std::filesystem::path destDir,
+                           int connections, std::atomic<std::int64_t>& serverBytes)
     : m_id(std::move(torrentId)),
       m_url(std::move(url)),
       m_destDir(std::move(destDir)),
       m_fileName(PackageFileName(m_url)),
-      m_connections(connections) {}
+      m_connections(connections),
+      m_serverBytes(serverBytes) {}
 
-Transfer::~Transfer() {
+HttpTransfer::~HttpTransfer() {
     Stop(false);
 }
 
-void Transfer::Begin() {
+void HttpTransfer::Begin() {
     m_rateSince = clock::Now();
     m_worker = std::thread([this] { Run(); });
 }
 
-void Transfer::Pause() {
+void HttpTransfer::Pause() {
     std::lock_guard lock(m_mutex);
     if (m_state != State::kStarting && m_state != State::kRunning) return;
     m_pauseAsked = true;
@@ -43,7 +44,7 @@ void Transfer::Pause() {
     m_fetches.CutAll();
 }
 
-void Transfer::Resume() {
+void HttpTransfer::Resume() {
     std::lock_guard lock(m_mutex);
     if (m_state != State::kPaused) return;
     m_pauseAsked = false;
@@ -51,7 +52,7 @@ void Transfer::Resume() {
     m_wake.notify_all();
 }
 
-void Transfer::Stop(bool deleteFiles) {
+void HttpTransfer::Stop(bool deleteFiles) {
     {
         std::lock_guard lock(m_mutex);
         m_stopAsked = true;
@@ -65,12 +66,12 @@ void Transfer::Stop(bool deleteFiles) {
     std::filesystem::remove(Target(), ignored);
 }
 
-void Transfer::SetP2P(bool on) {
+void HttpTransfer::SetP2P(bool on) {
     std::lock_guard lock(m_mutex);
     m_p2p = on;
 }
 
-TransferView Transfer::View() {
+TransferView HttpTransfer::View() {
     std::lock_guard lock(m_mutex);
     TransferView view;
     view.torrentId = m_id;
@@ -88,12 +89,13 @@ TransferView Transfer::View() {
     view.bytesDownloaded = m_downloaded.load();
     view.torrentSize = m_size < 0 ? 0 : m_size;
     view.bitRate = m_state == State::kPaused ? -1 : Rate(view.bytesDownloaded);
+    view.bytesFromServer = view.bytesDownloaded;
     view.p2p = m_p2p;
     return view;
 }
 
 // Bytes per second over the last window of at least kRateWindow; called under the lock.
-int Transfer::Rate(std::int64_t bytes) {
+int HttpTransfer::Rate(std::int64_t bytes) {
     if (m_state != State::kRunning) return 0;
     const clock::Milliseconds now = clock::Now();
     const auto elapsed = (now - m_rateSince).count();
@@ -105,7 +107,7 @@ int Transfer::Rate(std::int64_t bytes) {
     return m_rate;
 }
 
-void Transfer::Run() {
+void HttpTransfer::Run() {
     try {
         Download();
     } catch (...) {
@@ -113,7 +115,7 @@ void Transfer::Run() {
     }
 }
 
-void Transfer::Download() {
+void HttpTransfer::Download() {
     if (!Prepare()) return;
     int failedRounds = 0;
     for (;;) {
@@ -139,7 +141,7 @@ void Transfer::Download() {
     }
 }
 
-bool Transfer::Prepare() {
+bool HttpTransfer::Prepare() {
     const auto parts = SplitPackageUrl(m_url);
     std::error_code error;
     std::filesystem::create_directories(m_destDir, error);
@@ -166,7 +168,7 @@ bool Transfer::Prepare() {
 }
 
 // Fixed boundaries for a given size, so the partial files of an earlier run line up again.
-void Transfer::PlanSegments(const PackageProbe& probe) {
+void HttpTransfer::PlanSegments(const PackageProbe& probe) {
     std::lock_guard lock(m_mutex);
     m_size = probe.size;
     if (!probe.ranges) {
@@ -187,7 +189,7 @@ void Transfer::PlanSegments(const PackageProbe& probe) {
     m_downloaded = have;
 }
 
-FetchEnd Transfer::RunRound() {
+FetchEnd HttpTransfer::RunRound() {
     std::vector<FetchEnd> ends(m_segments.size(), FetchEnd::kComplete);
     std::vector<std::thread> threads;
     for (std::size_t k = 0; k < m_segments.size(); ++k)
@@ -201,9 +203,10 @@ FetchEnd Transfer::RunRound() {
     return round;
 }
 
-FetchEnd Transfer::RunSegment(const Segment& segment) {
+FetchEnd HttpTransfer::RunSegment(const Segment& segment) {
     const auto count = [this](std::size_t size) {
         m_downloaded += static_cast<std::int64_t>(size);
+        m_serverBytes += static_cast<std::int64_t>(size);
         return KeepGoing();
     };
     if (segment.end < 0) {
@@ -215,7 +218,7 @@ FetchEnd Transfer::RunSegment(const Segment& segment) {
     return FetchRange(m_parts, segment.begin + have, segment.end, segment.part, count, m_fetches);
 }
 
-bool Transfer::Assemble() {
+bool HttpTransfer::Assemble() {
     std::error_code error;
     if (m_segments.size() == 1) {
         std::filesystem::rename(m_segments.front().part, Target(), error);
@@ -235,18 +238,18 @@ bool Transfer::Assemble() {
     return SizeOf(Target()) == m_size;
 }
 
-bool Transfer::KeepGoing() {
+bool HttpTransfer::KeepGoing() {
     std::lock_guard lock(m_mutex);
     return !m_pauseAsked && !m_stopAsked;
 }
 
-void Transfer::Finish(State state, std::string reason) {
+void HttpTransfer::Finish(State state, std::string reason) {
     std::lock_guard lock(m_mutex);
     m_state = state;
     m_reason = std::move(reason);
 }
 
-std::filesystem::path Transfer::Target() const {
+std::filesystem::path HttpTransfer::Target() const {
     return m_destDir / m_fileName;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// One package transfer of the stand-in service: a worker thread that downloads the package
+// One package transfer over HTTP: a worker thread that downloads the package
 // into its destination folder, in several byte ranges at once when the server accepts
 // ranges, resuming from the partial files it finds, and that can be paused, resumed and
 // stopped. Public calls are safe from any thread.
@@ -14,37 +14,18 @@
 #include <vector>
 
 #include "PackageFetch.h"
+#include "TransferView.h"
 #include "clock/Clock.h"
 
 namespace vesk::tsp_service {
 
-// Status ids the service reports for a transfer.
-inline constexpr int kStatusStarting = 202;
-inline constexpr int kStatusDownloading = 204;
-inline constexpr int kStatusPaused = 205;
-inline constexpr int kStatusComplete = 206;
-inline constexpr int kStatusFailed = 501;
-
-struct TransferView {
-    std::string torrentId;
-    std::string url;
-    std::string fileName;
-    std::filesystem::path destDir;
-    int statusId = kStatusStarting;
-    std::string statusStr;
-    std::int64_t bytesDownloaded = 0;
-    std::int64_t torrentSize = 0;
-    int bitRate = 0;  // bytes per second; -1 while paused
-    bool p2p = true;
-};
-
-class Transfer {
+class HttpTransfer {
 public:
-    Transfer(std::string torrentId, std::string url, std::filesystem::path destDir,
-             int connections);
-    ~Transfer();
-    Transfer(const Transfer&) = delete;
-    Transfer& operator=(const Transfer&) = delete;
+    HttpTransfer(std::string torrentId, std::string url, std::filesystem::path destDir,
+                 int connections, std::atomic<std::int64_t>& serverBytes);
+    ~HttpTransfer();
+    HttpTransfer(const HttpTransfer&) = delete;
+    HttpTransfer& operator=(const HttpTransfer&) = delete;
 
     void Begin();
     void Pause();
@@ -79,6 +60,7 @@ private:
     const std::filesystem::path m_destDir;
     const std::string m_fileName;
     const int m_connections;
+    std::atomic<std::int64_t>& m_serverBytes;
     PackageUrl m_parts;
     std::vector<Segment> m_segments;
     std::int64_t m_size = -1;

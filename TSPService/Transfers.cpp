@@ -6,7 +6,8 @@
 
 namespace vesk::tsp_service {
 
-Transfers::Transfers(int connections) : m_connections(connections) {}
+Transfers::Transfers(int connections, Swarm& swarm, ByteCounters& counters)
+    : m_connections(connections), m_swarm(swarm), m_counters(counters) {}
 
 Transfers::~Transfers() {
     StopAll();
@@ -24,8 +25,8 @@ TransferView Transfers::Start(const std::string& url, const std::filesystem::pat
         break;
     }
     const std::string id = RandomHex(16);
-    auto transfer = std::make_shared<Transfer>(id, url, destDir, m_connections);
-    transfer->SetP2P(p2p);
+    auto transfer =
+        std::make_shared<Transfer>(id, url, destDir, m_connections, p2p, m_swarm, m_counters);
     transfer->Begin();
     m_transfers[id] = transfer;
     return transfer->View();

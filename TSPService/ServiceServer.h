@@ -1,7 +1,7 @@
 #pragma once
-// The stand-in service's HTTP front on 127.0.0.1:60524: answers only callers of its own
-// user, routes "/rest/METHOD" to the service, applies the test behaviours asked for, and
-// ends on "shutdown".
+// The service's HTTP front on 127.0.0.1 (port 60524 unless a test asks for another): answers only
+// callers of its own user, routes "/rest/METHOD" to the service, applies the test behaviours asked
+// for, and ends on "shutdown".
 
 #include <httplib.h>
 
@@ -12,7 +12,6 @@
 namespace vesk::tsp_service {
 
 inline constexpr const char* kServiceHost = "127.0.0.1";
-inline constexpr int kServicePort = 60524;
 
 class ServiceServer {
 public:

@@ -10,6 +10,12 @@ std::string Param(const Query& query, const char* name) {
     return it == query.end() ? std::string() : it->second;
 }
 
+constexpr const char* kSwarmCategory = "p2p";
+constexpr const char* kPeerBytesKey = "peerBytes";
+constexpr const char* kServerBytesKey = "serverBytes";
+constexpr const char* kLimitsFile = "p2p.ini";
+constexpr const char* kCacheFolder = "cache";
+
 bool IsTransferMethod(const std::string& method) {
     return method.starts_with("transfer.");
 }
@@ -28,9 +34,9 @@ void AddTransferFields(XmlFields& xml, const TransferView& view) {
         .Number("bytesDownloaded", view.bytesDownloaded)
         .Number("torrentSize", view.torrentSize)
         .Number("bitRate", view.bitRate)
-        .Number("bytesFromCDN", view.bytesDownloaded)
+        .Number("bytesFromCDN", view.bytesFromServer)
         .Number("bytesFromSPs", 0)
-        .Number("bytesFromPeers", 0);
+        .Number("bytesFromPeers", view.bytesFromPeers);
 }
 
 StatusValue StatusOf(const TransferView& view) {
@@ -44,7 +50,9 @@ RestService::RestService(const ServiceOptions& options, std::function<void()> on
       m_onShutdown(std::move(onShutdown)),
       m_login(options.loginDelayMs, options.loginAfter),
       m_tokens(options.dataDir / "disk.token"),
-      m_transfers(options.connections) {}
+      m_limits(options.dataDir / kLimitsFile, options.peerPort),
+      m_swarm(options.peerInterface, m_limits, options.dataDir / kCacheFolder, m_counters),
+      m_transfers(options.connections, m_swarm, m_counters) {}
 
 std::string RestService::ElementFor(const std::string& method) {
     static const std::map<std::string, std::string> kElements{
@@ -112,6 +120,7 @@ ServiceReply RestService::AnswerService(const std::string& method, const Query& 
 }
 
 ServiceReply RestService::AnswerKeyValue(const std::string& method, const Query& query) {
+    if (Param(query, "category") == kSwarmCategory) return AnswerSwarmValue(method, query);
     const std::string name = Param(query, "category") + '\x1f' + Param(query, "key");
     std::lock_guard lock(m_valuesMutex);
     if (method == "setKeyValue") {
@@ -121,6 +130,24 @@ ServiceReply RestService::AnswerKeyValue(const std::string& method, const Query&
     const auto it = m_values.find(name);
     if (it == m_values.end()) return StatusOnly("KeyResp", kStatusNotFound, "No such key");
     return {"KeyResp", StatusValue{}, XmlFields().Text("value", it->second).Xml()};
+}
+
+ServiceReply RestService::AnswerSwarmValue(const std::string& method, const Query& query) {
+    const std::string key = Param(query, "key");
+    if (method == "setKeyValue") {
+        if (!m_limits.Set(key, Param(query, "value")))
+            return StatusOnly("KeyResp", kStatusBadRequest, "Bad key or value");
+        m_swarm.ApplyLimits();
+        return StatusOnly("KeyResp", kStatusOk, "OK");
+    }
+    std::optional<std::string> value = m_limits.Get(key);
+    if (key == kPeerBytesKey) value = std::to_string(m_counters.fromPeers.load());
+    if (key == kServerBytesKey) value = std::to_string(m_counters.fromServer.load());
+    // The port actually bound, when any free one was asked for.
+    if (key == kPeerPortKey && m_limits.Values().peerPort == 0)
+        value = std::to_string(m_swarm.ListenPort());
+    if (!value) return StatusOnly("KeyResp", kStatusNotFound, "No such key");
+    return {"KeyResp", StatusValue{}, XmlFields().Text("value", *value).Xml()};
 }
 
 ServiceReply RestService::AnswerTransfer(const std::string& method, const Query& query) {

@@ -52,6 +52,10 @@ private:
 // fetches, so a stop need not wait for a server that holds its answer.
 PackageProbe ProbePackage(const PackageUrl& url, FetchGroup& group);
 
+// The whole body of a small document (a package's torrent), when the server has it and it
+// is no larger than cap bytes; nullopt otherwise.
+std::optional<std::string> FetchSmall(const PackageUrl& url, std::size_t cap, FetchGroup& group);
+
 // Appends bytes [from, to) of the package to the file (to < 0: the whole package, from 0,
 // without a range). Each chunk is counted through onChunk, whose false stops the fetch.
 FetchEnd FetchRange(const PackageUrl& url, std::int64_t from, std::int64_t to,

@@ -40,6 +40,8 @@ bool Apply(const std::string& name, const std::string& value, ServiceOptions& o)
         o.requestLog = value;
     } else if (name == "--ready-file") {
         o.readyFile = value;
+    } else if (name == "--peer-interface") {
+        o.peerInterface = value;
     } else if (name == "--fault") {
         const auto rule = ParseFaultRule(value);
         if (!rule) return false;
@@ -52,6 +54,10 @@ bool Apply(const std::string& name, const std::string& value, ServiceOptions& o)
         o.loginAfter = number;
     } else if (name == "--connections" && number >= 1 && number <= 16) {
         o.connections = static_cast<int>(number);
+    } else if (name == "--rest-port" && number >= 1 && number <= 65535) {
+        o.restPort = static_cast<int>(number);
+    } else if (name == "--peer-port" && number <= 65535) {
+        o.peerPort = static_cast<int>(number);
     } else if (name == "--slow-ms") {
         o.slowMs = number;
     } else if (name == "--upgrade-available" && number <= 1) {
