@@ -1,5 +1,6 @@
 #include "DownloadPart.h"
 
+#include "fs/HeldFile.h"
 #include "fs/WholeFile.h"
 
 namespace {
@@ -17,6 +18,9 @@ std::wstring FolderOf(const std::wstring& path) {
 bool DownloadPart::Open() {
     const std::wstring folder = FolderOf(m_path);
     if (!folder.empty()) vesk::fs::CreateFolderTree(folder);
+    // Only a plain file of our own is continued: a link there would have us write elsewhere.
+    if (!vesk::fs::IsAbsent(m_path) && !vesk::fs::HeldFile::Open(m_path))
+        vesk::fs::DeleteFile(m_path);
     using vesk::fs::ExclusiveFile;
     return ExclusiveFile::Open(m_path, ExclusiveFile::Access::ReadWrite,
                                /*createIfAbsent=*/true, m_file) == ExclusiveFile::Result::Ok &&

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "TempDir.h"
@@ -107,4 +108,35 @@ TEST(Files, FreeDiskBytesMatchesTheFileSystem) {
     EXPECT_LE(*bytes, space.capacity);
     EXPECT_NEAR(static_cast<double>(*bytes), static_cast<double>(space.available), 1e9);
     EXPECT_EQ(FreeDiskBytes(dir.wide() + L"missing/"), std::nullopt);
+}
+
+TEST(Files, FileNamesInListsOnlyTheFolderOwnRegularFiles) {
+    TempDir dir;
+    WriteFileBytes(dir / "a.part", "a");
+    WriteFileBytes(dir / "sub/b.part", "b");
+    std::filesystem::create_symlink(dir / "a.part", dir / "link.part");
+    std::vector<std::wstring> names = FileNamesIn(dir.wide());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, std::vector<std::wstring>({L"a.part"}));
+    EXPECT_TRUE(FileNamesIn(dir.wide() + L"missing/").empty());
+}
+
+TEST(Files, RenameReplacesTheTargetAndAnOpenFileAppendsAtItsEnd) {
+    TempDir dir;
+    WriteFileBytes(dir / "part", "new");
+    WriteFileBytes(dir / "name", "old");
+    ASSERT_TRUE(RenameFile(dir.wide() + L"part", dir.wide() + L"name"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "part"));
+    EXPECT_EQ(vesk::test::ReadFileBytes(dir / "name"), "new");
+    EXPECT_FALSE(RenameFile(dir.wide() + L"part", dir.wide() + L"name"));
+
+    ExclusiveFile file;
+    ASSERT_EQ(
+        ExclusiveFile::Open(dir.wide() + L"name", ExclusiveFile::Access::ReadWrite, false, file),
+        ExclusiveFile::Result::Ok);
+    EXPECT_EQ(file.SeekToEnd(), 3u);
+    ASSERT_TRUE(file.Write("er", 2));
+    file.Close();
+    EXPECT_EQ(vesk::test::ReadFileBytes(dir / "name"), "newer");
+    EXPECT_EQ(GetAttributes(dir.wide() + L"name")->size, 5u);
 }

@@ -202,6 +202,19 @@ TEST_F(DownLoadPartTest, AWrongSliceStartsOver) {
     EXPECT_EQ(RequestHeader(1, "range"), "");
 }
 
+TEST_F(DownLoadPartTest, ALinkInThePartsPlaceIsReplacedNotWrittenThrough) {
+    const std::string body = Body(50000);
+    WriteFileBytes(m_dir / "elsewhere", "untouched");
+    std::filesystem::create_directories(m_part.parent_path());
+    std::filesystem::create_symlink(m_dir / "elsewhere", m_part);
+    WriteFileBytes(Validator(), kV1);
+    m_server.Serve(kPath, {.body = body, .acceptRanges = true, .etag = kV1});
+    EXPECT_EQ(Fetch(), kDownLoadOk);
+    EXPECT_EQ(ReadFileBytes(m_dir / "elsewhere"), "untouched");
+    EXPECT_FALSE(std::filesystem::is_symlink(m_part));
+    EXPECT_TRUE(ReadFileBytes(m_part) == body);
+}
+
 std::vector<std::pair<int, int>> g_progress;
 void RecordProgress(int expected, int received) {
     g_progress.emplace_back(expected, received);
