@@ -91,7 +91,8 @@ bool OpenReader(int fd, ZipHandle& zip) {
         return false;
     }
     zip.entryCount = static_cast<int>(std::min<ZPOS64_T>(info64.number_entry, INT_MAX));
-    return true;
+    zip.dataFd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    return zip.dataFd >= 0;
 }
 
 ZipHandle* OpenHandle(int fd, const char* password) {

@@ -135,6 +135,7 @@ ZipResult ReadDescription(ZipHandle& zip, int index) {
     zip.described = std::move(entry);
     zip.describedData = {info.flag,
                          info.compression_method,
+                         info.compressed_size,
                          info.uncompressed_size,
                          static_cast<std::uint32_t>(info.crc),
                          IsUnixExecutable(info),

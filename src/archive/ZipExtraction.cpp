@@ -1,6 +1,10 @@
 // Extracting one entry: its folders, the file that replaces what was there, the copy of its
 // data, and its attributes and times.
 
+#include <errno.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <new>
 #include <string>
 
@@ -91,6 +95,31 @@ ZipResult OpenEntryStream(ZipHandle& zip) {
     return kZipSuccess;
 }
 
+// Where the next bytes of an unencrypted entry's data lie in the archive file.
+struct DataSpan {
+    int fd = -1;
+    std::uint64_t at = 0;
+    std::uint64_t left = 0;
+};
+
+// Read by position straight into the inflater's buffer: the reader's raw stream would copy
+// each byte twice more and take a CRC of the compressed data besides.
+int ReadSpan(DataSpan& span, unsigned char* buffer, unsigned size) {
+    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, span.left));
+    std::size_t got = 0;
+    while (got < wanted) {
+        const ssize_t n =
+            pread(span.fd, buffer + got, wanted - got, static_cast<off_t>(span.at + got));
+        if (n < 0 && errno == EINTR) continue;
+        // An archive that ends inside the data fails as a read, as with the reader's stream.
+        if (n <= 0) return -1;
+        got += static_cast<std::size_t>(n);
+    }
+    span.at += got;
+    span.left -= got;
+    return static_cast<int>(got);
+}
+
 ZipResult FromOutcome(EntryInflater::Outcome outcome) {
     switch (outcome) {
         case EntryInflater::Outcome::Complete:
@@ -110,8 +139,11 @@ ZipResult CopyEntryStream(ZipHandle& zip, ReplacementFile& file) {
     if (!zip.inflater) zip.inflater.reset(new (std::nothrow) EntryInflater);
     if (!zip.inflater || !zip.inflater->Ready()) return kZipNoMemory;
     const ZipEntryData& data = zip.describedData;
-    const EntryInflater::Reader read = [&zip](unsigned char* buffer, unsigned size) {
-        return unzReadCurrentFile(zip.reader, buffer, size);
+    // Encrypted data is read through the reader's stream, which decrypts it.
+    const bool direct = (data.flags & kEncryptedFlag) == 0;
+    DataSpan span{zip.dataFd, unzGetCurrentFileZStreamPos64(zip.reader), data.compressedSize};
+    const EntryInflater::Reader read = [&zip, &span, direct](unsigned char* buffer, unsigned size) {
+        return direct ? ReadSpan(span, buffer, size) : unzReadCurrentFile(zip.reader, buffer, size);
     };
     const EntryInflater::Writer write = [&file](const unsigned char* bytes, std::size_t size) {
         return file.Write(bytes, size);

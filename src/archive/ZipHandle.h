@@ -1,6 +1,7 @@
 #pragma once
 // The inside of an archive handle, shared by the archive reader's source files.
 
+#include <unistd.h>
 #include <unzip.h>
 
 #include <climits>
@@ -22,6 +23,7 @@ inline constexpr unsigned long kZipMethodDeflated = 8;
 struct ZipEntryData {
     unsigned long flags = 0;
     unsigned long method = 0;
+    std::uint64_t compressedSize = 0;
     std::uint64_t uncompressedSize = 0;
     std::uint32_t crc = 0;
     bool unixExecutable = false;
@@ -36,10 +38,14 @@ struct ZipHandle {
     ZipHandle& operator=(const ZipHandle&) = delete;
     ~ZipHandle() {
         if (reader) unzClose(reader);
+        if (dataFd >= 0) close(dataFd);
     }
 
     int kind = kZipKindReading;
     unzFile reader = nullptr;
+    // The archive file again, for reading entry data by position straight into the
+    // inflater's buffer; -1 when the handle has no reader.
+    int dataFd = -1;
     std::optional<std::string> password;
     std::wstring base;
     int entryCount = 0;
