@@ -25,6 +25,9 @@ lt::settings_pack SwarmSettingsPack(const std::string& peerInterface,
     pack.set_int(settings_pack::in_enc_policy, settings_pack::pe_enabled);
     pack.set_int(settings_pack::allowed_enc_level, settings_pack::pe_both);
     pack.set_bool(settings_pack::prefer_rc4, true);
+    // The server is the swarm's backbone: back to it soon after it closed a connection, as
+    // servers that answer one request a connection do.
+    pack.set_int(settings_pack::urlseed_wait_retry, 2);
     pack.set_int(settings_pack::upload_rate_limit, static_cast<int>(limits.uploadRateLimit));
     // Finished packages keep seeding however many there are; the cache's limits decide.
     pack.set_int(settings_pack::active_seeds, -1);
