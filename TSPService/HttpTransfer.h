@@ -1,8 +1,8 @@
 #pragma once
-// One package transfer over HTTP: a worker thread that downloads the package
-// into its destination folder, in several byte ranges at once when the server accepts
-// ranges, resuming from the partial files it finds, and that can be paused, resumed and
-// stopped. Public calls are safe from any thread.
+// One package transfer over HTTP: a worker thread that downloads the package into its
+// destination folder, in several byte ranges at once when the server accepts ranges, resuming
+// from the partial files it finds, and that can be paused, resumed and stopped. Public calls
+// are safe from any thread.
 
 #include <atomic>
 #include <condition_variable>

@@ -3,7 +3,8 @@
 // command line wins), because the library starts the service without arguments:
 //   --version V              version it reports (2.3.0.0)
 //   --rest-port N            REST port on 127.0.0.1 (60524); for tests running several
-//   --peer-port N            port peers connect to (6881; 0: any free one)
+//   --peer-port N            port peers connect to (the one saved under "p2p", else 6881;
+//                            0: any free one)
 //   --peer-interface A       address peers connect to (0.0.0.0)
 //   --login-delay MS         milliseconds after start before it is logged in (0)
 //   --login-after N          "loginStatus" answers before it reports "LoggedIn" (0)
