@@ -223,6 +223,9 @@ bool HttpTransfer::Assemble() {
     if (m_segments.size() == 1) {
         std::filesystem::rename(m_segments.front().part, Target(), error);
     } else {
+        // A file of that name may be a link to the copy the swarm seeds: replace, never write
+        // through it.
+        std::filesystem::remove(Target(), error);
         std::ofstream out(Target(), std::ios::binary | std::ios::trunc);
         for (const Segment& segment : m_segments) {
             std::ifstream in(segment.part, std::ios::binary);

@@ -140,7 +140,7 @@ TEST_F(SwarmFaultTest, WithTheTrackerDownTheWebSeedAloneCompletes) {
     EXPECT_EQ(Counter(service, "peerBytes"), 0);
     EXPECT_EQ(Counter(service, "serverBytes"), static_cast<std::int64_t>(kPackageSize));
     // It came through the swarm, whose cache now seeds it.
-    EXPECT_EQ(ReadFileBytes(CacheOf(service) / torrent.infoHash / kPackageName), m_package);
+    EXPECT_TRUE(ReadFileBytes(CacheOf(service) / torrent.infoHash / kPackageName) == m_package);
 }
 
 // A torrent naming some other file must not steer the download: plain HTTP it is.
@@ -351,6 +351,29 @@ TEST_F(SwarmFaultTest, PauseResumeCancelAndNoSeedingActOnTheTorrent) {
     EXPECT_TRUE(WaitUntil(service, [&] { return !std::filesystem::exists(cached); }));
     EXPECT_FALSE(std::filesystem::exists(service.downloads() / kPackageName));
     held.Release();
+}
+
+// The copy the caller gets from the swarm is a link to the one the cache seeds; a later HTTP
+// download into the same place replaces the link and leaves the seeded copy alone.
+TEST_F(SwarmFaultTest, AnHttpDownloadOverALinkedCopyLeavesTheSeededOneAlone) {
+    const TestTorrent torrent = Publish("");
+    PeerService service;
+    ASSERT_TRUE(StartService(service, "player"));
+    const auto first = Fetch(service);
+    ASSERT_TRUE(first && first->statusId == kTransferComplete);
+
+    const std::string other = NoiseBytes(kPackageSize, 8);
+    WriteFileBytes(m_folder / "other.zip", other);
+    m_server.Serve(kPackagePath, {.file = m_folder / "other.zip", .acceptRanges = true});
+    const auto id = service.StartTransfer(m_server.Url(kPackagePath), false);
+    ASSERT_TRUE(id);
+    std::optional<TransferProgress> last;
+    ASSERT_TRUE(WaitUntil(service, [&] {
+        last = service.Status(*id);
+        return last && last->statusId == kTransferComplete;
+    }));
+    EXPECT_TRUE(ReadFileBytes(service.downloads() / kPackageName) == other);
+    EXPECT_TRUE(ReadFileBytes(CacheOf(service) / torrent.infoHash / kPackageName) == m_package);
 }
 
 }  // namespace
