@@ -99,9 +99,13 @@ bool Swarm::Join(const PackageTorrent& torrent, const std::string& torrentBytes,
     std::lock_guard lock(m_mutex);
     const auto it = m_records.find(torrent.infoHash);
     if (it != m_records.end()) {
-        ++it->second.holders;
-        it->second.handle.add_url_seed(url);
-        it->second.handle.resume();
+        Record& record = it->second;
+        ++record.holders;
+        record.handle.add_url_seed(url);
+        record.handle.resume();
+        // Left paused by an earlier transfer: going again from now on, not at the next update.
+        if (record.progress.phase == SwarmPhase::kPaused)
+            record.progress.phase = SwarmPhase::kStarting;
         return true;
     }
     const CacheEntry entry{torrent.infoHash, url,
