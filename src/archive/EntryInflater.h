@@ -34,7 +34,7 @@ public:
         std::uint32_t crc = 0;
     };
 
-    // Input and output buffers of this size; the inflater's own state adds about as much.
+    // Input and output buffers of this size; the inflater's own state adds about 90 KiB.
     static constexpr std::size_t kInputBytes = 1u << 16;
     static constexpr std::size_t kOutputBytes = 1u << 18;
 
