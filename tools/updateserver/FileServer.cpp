@@ -73,18 +73,21 @@ bool SendAll(int socket, const std::string& bytes) {
     return true;
 }
 
-// Reads up to the blank line that ends the head; nullopt when the client stops first or
-// the head is too long.
-std::optional<std::string> ReadHead(int socket) {
-    std::string head;
+// Reads up to the blank line that ends the head, keeping in pending what follows it (the next
+// request of the connection); nullopt when the client stops first or the head is too long.
+std::optional<std::string> ReadHead(int socket, std::string& pending) {
     char buffer[4096];
-    while (head.size() <= kMaxHead) {
-        const std::size_t end = head.find("\r\n\r\n");
-        if (end != std::string::npos) return head.substr(0, end);
+    while (pending.size() <= kMaxHead) {
+        const std::size_t end = pending.find("\r\n\r\n");
+        if (end != std::string::npos) {
+            std::string head = pending.substr(0, end);
+            pending.erase(0, end + 4);
+            return head;
+        }
         const ssize_t got = recv(socket, buffer, sizeof buffer, 0);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return std::nullopt;
-        head.append(buffer, static_cast<std::size_t>(got));
+        pending.append(buffer, static_cast<std::size_t>(got));
     }
     return std::nullopt;
 }
@@ -101,6 +104,7 @@ struct FileServer::Reply {
     std::optional<OpenFile> file;
     std::int64_t from = 0;
     std::int64_t length = 0;  // body length, file bytes or error text
+    bool keepAlive = false;
 };
 
 FileServer::~FileServer() {
@@ -153,32 +157,41 @@ void FileServer::Run(int stopFd) {
     m_ended.wait(lock, [this] { return m_clients.empty(); });
 }
 
+// Answers the connection's requests in turn until the client or an answer ends it.
 void FileServer::Serve(int client) {
-    const auto head = ReadHead(client);
-    if (head) {
-        Reply reply = Answer(*head);
-        std::string text = "HTTP/1.1 " + std::to_string(reply.status) + " " +
-                           StatusText(reply.status) + "\r\n" + reply.headers +
-                           "Content-Length: " + std::to_string(reply.length) +
-                           "\r\nAccept-Ranges: bytes\r\nConnection: close\r\n\r\n";
-        const bool withBody = reply.method != "HEAD";
-        if (withBody && !reply.file) text += reply.errorBody;
-        long long sent = 0;
-        if (SendAll(client, text)) {
-            if (!reply.file || !withBody) {
-                sent = withBody ? reply.length : 0;
-            } else {
-                sent = SendFile(client, reply);
-            }
-        }
-        Log(reply.method, reply.path, reply.range, reply.status, sent);
-        shutdown(client, SHUT_WR);
+    std::string pending;
+    while (const auto head = ReadHead(client, pending)) {
+        if (!Respond(client, *head)) break;
     }
+    shutdown(client, SHUT_WR);
     // Forgotten before it is closed, so Run never shuts down a number reused by a new client.
     std::lock_guard lock(m_mutex);
     m_clients.erase(client);
     close(client);
     m_ended.notify_all();
+}
+
+// One request's answer; whether the connection may carry another.
+bool FileServer::Respond(int client, const std::string& head) {
+    const Reply reply = Answer(head);
+    std::string text =
+        "HTTP/1.1 " + std::to_string(reply.status) + " " + StatusText(reply.status) + "\r\n" +
+        reply.headers + "Content-Length: " + std::to_string(reply.length) +
+        "\r\nAccept-Ranges: bytes\r\nConnection: " + (reply.keepAlive ? "keep-alive" : "close") +
+        "\r\n\r\n";
+    const bool withBody = reply.method != "HEAD";
+    if (withBody && !reply.file) text += reply.errorBody;
+    long long sent = 0;
+    const bool headSent = SendAll(client, text);
+    if (headSent) {
+        if (!reply.file || !withBody) {
+            sent = withBody ? reply.length : 0;
+        } else {
+            sent = SendFile(client, reply);
+        }
+    }
+    Log(reply.method, reply.path, reply.range, reply.status, sent);
+    return headSent && reply.keepAlive && (!withBody || !reply.file || sent == reply.length);
 }
 
 // The body from the file; a package with a rate in tenths of a second's worth, each sent no
@@ -224,6 +237,8 @@ FileServer::Reply FileServer::Answer(const std::string& head) {
     if (!request) return refuse(400);
     reply.method = request->method;
     reply.path = request->path;
+    // A request of another method may carry a body we do not read.
+    reply.keepAlive = request->keepAlive && (request->method == "GET" || request->method == "HEAD");
     if (request->range) reply.range = *request->range;
     if (reply.method != "GET" && reply.method != "HEAD") {
         reply.headers = "Allow: GET, HEAD\r\n";

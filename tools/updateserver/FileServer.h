@@ -1,6 +1,7 @@
 #pragma once
 // Serves one folder read-only over HTTP on 127.0.0.1: GET and HEAD, single byte ranges,
-// one connection per request, each on a thread of its own; one log line per request.
+// persistent connections (a web seed's ranges come one after another), each connection on a
+// thread of its own; one log line per request.
 
 #include <condition_variable>
 #include <cstdio>
@@ -35,6 +36,7 @@ public:
 private:
     struct Reply;
     void Serve(int client);
+    bool Respond(int client, const std::string& head);
     long long SendFile(int client, const Reply& reply);
     Reply Answer(const std::string& head);
     void Log(const std::string& method, const std::string& path, const std::string& range,

@@ -21,6 +21,16 @@ std::string_view Trimmed(std::string_view text) {
     return text.substr(start, text.find_last_not_of(" \t") - start + 1);
 }
 
+// Whether a comma-separated header value lists token.
+bool HasToken(std::string_view value, std::string_view token) {
+    while (!value.empty()) {
+        const std::size_t comma = std::min(value.find(','), value.size());
+        if (SameNoCase(Trimmed(value.substr(0, comma)), token)) return true;
+        value.remove_prefix(std::min(comma + 1, value.size()));
+    }
+    return false;
+}
+
 }  // namespace
 
 std::optional<RequestHead> ParseRequestHead(std::string_view head) {
@@ -38,14 +48,21 @@ std::optional<RequestHead> ParseRequestHead(std::string_view head) {
     RequestHead request;
     request.method = line.substr(0, firstSpace);
     request.path = target.substr(0, target.find_first_of("?#"));
+    request.keepAlive = version == "HTTP/1.1";
 
     std::size_t start = lineEnd + kLineEnd.size();
     while (start < head.size()) {
         const std::size_t end = std::min(head.find(kLineEnd, start), head.size());
         const std::string_view field = head.substr(start, end - start);
         const std::size_t colon = field.find(':');
-        if (colon != std::string_view::npos && SameNoCase(field.substr(0, colon), "Range"))
-            request.range = std::string(Trimmed(field.substr(colon + 1)));
+        const std::string_view name = field.substr(0, std::min(colon, field.size()));
+        const std::string_view value =
+            colon == std::string_view::npos ? std::string_view() : Trimmed(field.substr(colon + 1));
+        if (SameNoCase(name, "Range")) request.range = std::string(value);
+        if (SameNoCase(name, "Connection")) {
+            if (HasToken(value, "keep-alive")) request.keepAlive = true;
+            if (HasToken(value, "close")) request.keepAlive = false;
+        }
         start = end + kLineEnd.size();
     }
     return request;

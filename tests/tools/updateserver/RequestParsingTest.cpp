@@ -71,6 +71,27 @@ TEST(RequestHeadTest, RefusesWhatIsNoHttpRequest) {
     }
 }
 
+TEST(RequestHeadTest, KeepsTheConnectionAsTheVersionAndConnectionFieldSay) {
+    const struct {
+        const char* head;
+        bool keepAlive;
+    } rows[] = {
+        {"GET / HTTP/1.1", true},
+        {"GET / HTTP/1.1\r\nConnection: close", false},
+        {"GET / HTTP/1.1\r\nconnection: Keep-Alive, CLOSE", false},
+        {"GET / HTTP/1.1\r\nConnection: upgrade,close ", false},
+        {"GET / HTTP/1.1\r\nConnection: closed", true},
+        {"GET / HTTP/1.1\r\nX-Connection: close", true},
+        {"GET / HTTP/1.0", false},
+        {"GET / HTTP/1.0\r\nConnection: keep-alive", true},
+    };
+    for (const auto& row : rows) {
+        const auto head = vesk::update_server::ParseRequestHead(row.head);
+        ASSERT_TRUE(head) << row.head;
+        EXPECT_EQ(head->keepAlive, row.keepAlive) << row.head;
+    }
+}
+
 TEST(ServerOptionsTest, ReadsRootPortRatesAndLogAndRefusesTheRest) {
     struct Row {
         std::vector<std::string> args;

@@ -97,7 +97,8 @@ protected:
     RawReply Request(const std::string& method, const std::string& path,
                      const std::string& range = "") {
         RawClient client(m_port);
-        std::string request = method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+        std::string request =
+            method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
         if (!range.empty()) request += "Range: " + range + "\r\n";
         EXPECT_TRUE(client.Send(request + "\r\n"));
         return client.ReadAll();
@@ -211,7 +212,7 @@ TEST_F(UpdateServerTest, StreamsALargeFileWithoutHoldingIt) {
     std::filesystem::resize_file(m_root / "big.zip", kSize);
     Start();
     RawClient client(m_port);
-    ASSERT_TRUE(client.Send("GET /big.zip HTTP/1.1\r\nRange: bytes=1-\r\n\r\n"));
+    ASSERT_TRUE(client.Send("GET /big.zip HTTP/1.0\r\nRange: bytes=1-\r\n\r\n"));
     std::int64_t received = 0;
     for (std::string part = client.ReadSome(1 << 20); !part.empty();
          part = client.ReadSome(1 << 20)) {
@@ -317,6 +318,41 @@ TEST_F(UpdateServerTest, ServerRateIsSharedByAllTransfers) {
     // One turn of each may go at once; the rest waits its turn.
     EXPECT_GE(seconds, (2.0 * kSize - 2 * 50000) / 1000000 - 0.01);
     EXPECT_EQ(Stop(), 0);
+}
+
+// A web seed asks for range after range on one connection: each is answered in turn, the
+// connection stays until the client's last request says it is the last.
+TEST_F(UpdateServerTest, AnswersRequestsInTurnOnOneConnection) {
+    Start();
+    RawClient client(m_port);
+    ASSERT_TRUE(
+        client.Send("GET /pkg.zip HTTP/1.1\r\nRange: bytes=0-2\r\n\r\n"
+                    "GET /missing.zip HTTP/1.1\r\n\r\n"
+                    "HEAD /pkg.zip HTTP/1.1\r\n\r\n"
+                    "GET /pkg.zip HTTP/1.1\r\nRange: bytes=7-\r\nConnection: close\r\n\r\n"
+                    "GET /pkg.zip HTTP/1.1\r\n\r\n"));
+    const RawReply all = client.ReadAll();  // to the end the server gives
+    const std::string text = all.head + "\r\n" + all.body;
+    const std::regex reply("HTTP/1.1 ([0-9]+) [^\r]*\r\n((?:[^\r]+\r\n)*)\r\n");
+    std::vector<std::string> seen;
+    std::size_t at = 0;
+    for (std::smatch match;
+         std::regex_search(text.cbegin() + static_cast<long>(at), text.cend(), match, reply);) {
+        const std::string fields = match[2];
+        seen.push_back(match[1].str() + (fields.find("Connection: keep-alive") != std::string::npos
+                                             ? " keep"
+                                             : " close"));
+        at += static_cast<std::size_t>(match.position(0) + match.length(0));
+        const std::size_t length = fields.find("Content-Length: ");
+        if (match[1] != "200" || seen.size() != 3)  // HEAD announces a body it does not send
+            at += std::stoul(fields.substr(length + 16));
+    }
+    EXPECT_THAT(seen, testing::ElementsAre("206 keep", "404 keep", "200 keep", "206 close"));
+    EXPECT_THAT(text, HasSubstr("\r\n\r\n012HTTP/1.1 404"));
+    EXPECT_TRUE(text.ends_with("\r\n\r\n789"));
+    EXPECT_EQ(Stop(), 0);
+    EXPECT_THAT(m_server.Error(), HasSubstr("GET /pkg.zip bytes=7- 206 3\n"));
+    EXPECT_THAT(m_server.Error(), testing::Not(HasSubstr("GET /pkg.zip - 200")));
 }
 
 }  // namespace
