@@ -47,8 +47,9 @@ bool Accepts(int port) {
 
 }  // namespace
 
-Tracker::Tracker(std::filesystem::path folder, const std::vector<std::string>& infoHashes)
-    : m_port(FreePort()) {
+Tracker::Tracker(std::filesystem::path folder, const std::vector<std::string>& infoHashes,
+                 int givenPort)
+    : m_port(givenPort > 0 ? givenPort : FreePort()) {
     std::filesystem::create_directories(folder);
     {
         std::ofstream list(folder / kWhitelist);

@@ -14,8 +14,9 @@ namespace vesk::test {
 
 class Tracker {
 public:
-    // folder holds the whitelist; infoHashes are v1 hashes in hex.
-    Tracker(std::filesystem::path folder, const std::vector<std::string>& infoHashes);
+    // folder holds the whitelist; infoHashes are v1 hashes in hex. port 0: a free one; a
+    // publisher names it in the torrents before the tracker runs.
+    Tracker(std::filesystem::path folder, const std::vector<std::string>& infoHashes, int port = 0);
     ~Tracker();
     Tracker(const Tracker&) = delete;
     Tracker& operator=(const Tracker&) = delete;
@@ -23,6 +24,7 @@ public:
     // False when it did not come up within a few seconds.
     bool ready() const { return m_ready; }
     int port() const { return m_port; }
+    pid_t pid() const { return m_process ? m_process->pid() : -1; }
     std::string announceUrl() const;
     // Ends it now (a tracker gone down mid-test).
     void Stop();

@@ -1,0 +1,47 @@
+// Six players fetch one package at once through their peer-to-peer services, on 127.0.0.1
+// with a tracker and an update server limited in rate: each gets the package whole, and the
+// server sends far fewer than six copies.
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "SwarmRig.h"
+#include "TempDir.h"
+
+namespace {
+
+using vesk::test::SwarmRig;
+
+constexpr int kPlayers = 6;
+constexpr std::int64_t kPackageBytes = 20 * 1000 * 1000;
+// One copy from the server alone takes ten seconds, six a minute.
+constexpr std::int64_t kServerRate = 2 * 1000 * 1000;
+constexpr std::chrono::seconds kDeadline{50};
+
+// Off for now: every service's web seed asks the server for the same spans at once (up to
+// 16 MiB a request), so the server sends two to six copies and the swarm outlasts the deadline.
+// Run it with --gtest_also_run_disabled_tests once the service leaves to its peers what they
+// already hold.
+TEST(SwarmTest, DISABLED_SixPlayersShareAPackageAndTheServerSendsLessThanTwoCopies) {
+    const vesk::test::TempDir folder;
+    SwarmRig rig(folder.path(), {VESK_PACKAGER, VESK_UPDATE_SERVER, VESK_TSP_SERVICE});
+    ASSERT_TRUE(rig.Publish(kPackageBytes, kServerRate));
+    ASSERT_TRUE(rig.StartTracker());
+    ASSERT_TRUE(rig.AddPeers(kPlayers));
+    std::vector<std::size_t> all(kPlayers);
+    std::iota(all.begin(), all.end(), 0);
+
+    const auto took = rig.FetchAll(all, true, kDeadline);
+    ASSERT_TRUE(took) << "not every player had the package within " << kDeadline.count() << " s";
+    std::int64_t fromPeers = 0;
+    for (std::size_t i = 0; i < rig.peers(); ++i) {
+        EXPECT_TRUE(rig.HasPackage(i)) << "player " << i;
+        fromPeers += std::stoll(rig.peer(i).Value("p2p", "peerBytes").value_or("0"));
+    }
+    rig.Stop();
+    EXPECT_LT(rig.ServerSent(), 2 * rig.packageSize());
+    EXPECT_GT(fromPeers, (kPlayers - 2) * rig.packageSize());
+}
+
+}  // namespace
