@@ -28,6 +28,10 @@ lt::settings_pack SwarmSettingsPack(const std::string& peerInterface,
     // The server is the swarm's backbone: back to it soon after it closed a connection, as
     // servers that answer one request a connection do.
     pack.set_int(settings_pack::urlseed_wait_retry, 2);
+    // Small requests to the server, each for what the swarm lacks most: long spans would have
+    // every player fetch the same bytes from it that peers could give them.
+    pack.set_int(settings_pack::urlseed_max_request_bytes, 256 * 1024);
+    pack.set_int(settings_pack::urlseed_pipeline_size, 1);
     pack.set_int(settings_pack::upload_rate_limit, static_cast<int>(limits.uploadRateLimit));
     // Finished packages keep seeding however many there are; the cache's limits decide.
     pack.set_int(settings_pack::active_seeds, -1);
