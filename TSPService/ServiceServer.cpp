@@ -33,9 +33,7 @@ Query QueryOf(const httplib::Request& request) {
 }  // namespace
 
 ServiceServer::ServiceServer(const ServiceOptions& options)
-    : m_options(options),
-      m_faults(options.faults),
-      m_service(options, [this] { m_server.stop(); }) {
+    : m_options(options), m_faults(options.faults) {
     // A caller of another user learns nothing, not even which methods there are.
     m_server.set_pre_routing_handler([](const httplib::Request& request, httplib::Response&) {
         if (IsOwnUsersCall(request)) return httplib::Server::HandlerResponse::Unhandled;
@@ -55,12 +53,14 @@ bool ServiceServer::Bind() {
         const int yes = 1;
         setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
     });
-    return m_server.bind_to_port(kServiceHost, m_options.restPort);
+    if (!m_server.bind_to_port(kServiceHost, m_options.restPort)) return false;
+    m_service = std::make_unique<RestService>(m_options, [this] { m_server.stop(); });
+    return true;
 }
 
 void ServiceServer::Run() {
     m_server.listen_after_bind();
-    m_service.StopTransfers();
+    m_service->StopTransfers();
 }
 
 void ServiceServer::Handle(const httplib::Request& request, httplib::Response& response) {
@@ -77,7 +77,7 @@ void ServiceServer::Handle(const httplib::Request& request, httplib::Response& r
                              ""};
         if (reply->element.empty()) reply.reset();
     } else {
-        reply = m_service.Answer(method, QueryOf(request));
+        reply = m_service->Answer(method, QueryOf(request));
     }
     if (!reply) {
         response.status = 404;

@@ -5,6 +5,8 @@
 
 #include <httplib.h>
 
+#include <memory>
+
 #include "FaultPlan.h"
 #include "RestService.h"
 #include "ServiceOptions.h"
@@ -16,6 +18,7 @@ inline constexpr const char* kServiceHost = "127.0.0.1";
 class ServiceServer {
 public:
     explicit ServiceServer(const ServiceOptions& options);
+    // Takes the REST port, then starts the service behind it.
     bool Bind();
     // Serves until "shutdown" arrives, then stops every transfer.
     void Run();
@@ -27,7 +30,8 @@ private:
     const ServiceOptions m_options;
     httplib::Server m_server;
     FaultPlan m_faults;
-    RestService m_service;
+    // Made once the port is ours: a second service must not start an engine on the same cache.
+    std::unique_ptr<RestService> m_service;
     std::mutex m_logMutex;
 };
 

@@ -376,5 +376,24 @@ TEST_F(SwarmFaultTest, AnHttpDownloadOverALinkedCopyLeavesTheSeededOneAlone) {
     EXPECT_TRUE(ReadFileBytes(CacheOf(service) / torrent.infoHash / kPackageName) == m_package);
 }
 
+// A second service started beside a running one (as the library may) finds the REST port
+// taken and ends before its engine touches the first one's cache.
+TEST_F(SwarmFaultTest, ASecondServiceOnTheSamePortLeavesTheFirstOnesCacheAlone) {
+    PeerService first;
+    ASSERT_TRUE(StartService(first, "player"));
+    const auto entry = CacheOf(first) / std::string(40, 'a');
+    WriteFileBytes(entry / "entry", "url=http://127.0.0.1:1/p.zip\nfile=p.zip\nsize=1\n");
+    WriteFileBytes(entry / "package.torrent", "not a torrent");
+
+    ChildProcess second;
+    ASSERT_TRUE(second.Start(
+        TSP_SERVICE_PROGRAM,
+        {.args = {"--rest-port", std::to_string(first.restPort()), "--data-dir",
+                  first.dataDir().string(), "--peer-port", "0", "--peer-interface", "127.0.0.1"},
+         .unsetEnv = {"VESK_TSP_OPTIONS", "VESK_CLOCK"}}));
+    EXPECT_EQ(second.Wait(), 1);
+    EXPECT_TRUE(std::filesystem::exists(entry / "package.torrent"));
+}
+
 }  // namespace
 }  // namespace vesk::test
