@@ -55,6 +55,8 @@ UpdateScenario::~UpdateScenario() {
         m_service->Kill();
         m_service->Wait();
     }
+    // A service the updater started outlives it, as on a player's machine; not past the test.
+    KillProgramsUnder(m_serviceFolder.string());
 }
 
 void UpdateScenario::WriteAddresses(const std::string& version) {
