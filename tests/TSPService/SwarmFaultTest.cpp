@@ -32,6 +32,8 @@ constexpr std::size_t kPackageSize = 1536 * 1024;
 constexpr auto kDeadline = std::chrono::seconds(30);
 constexpr int kPollMs = 50;
 constexpr int kPieceSize = 64 * 1024;
+// The service's largest request to a web seed.
+constexpr int kRequestSize = 256 * 1024;
 
 // Checks the condition until it holds, the deadline passes or the service ends; between
 // checks it waits on the service's own end.
@@ -75,10 +77,11 @@ protected:
 
     // Publishes the torrent (for the given file, with the given tracker) and serves the
     // package with ranges, as the update server does.
-    TestTorrent Publish(const std::string& tracker, const std::string& fileName = kPackageName) {
+    TestTorrent Publish(const std::string& tracker, const std::string& fileName = kPackageName,
+                        int pieceSize = kPieceSize) {
         const auto file = m_folder / "publish" / fileName;
         if (!std::filesystem::exists(file)) WriteFileBytes(file, m_package);
-        TestTorrent torrent = MakeTorrent(file, tracker, kPieceSize);
+        TestTorrent torrent = MakeTorrent(file, tracker, pieceSize);
         m_server.Serve(kTorrentPath, {.body = torrent.bytes});
         m_server.Serve(kPackagePath,
                        {.file = m_folder / "publish" / kPackageName, .acceptRanges = true});
@@ -87,11 +90,22 @@ protected:
 
     // A tracker that accepts the package's torrent, whose info-hash does not depend on the
     // tracker it names.
-    std::unique_ptr<Tracker> StartTracker() {
+    std::unique_ptr<Tracker> StartTracker(int pieceSize = kPieceSize) {
         const auto file = m_folder / "publish" / kPackageName;
-        const TestTorrent plain = MakeTorrent(file, "", kPieceSize);
+        const TestTorrent plain = MakeTorrent(file, "", pieceSize);
         return std::make_unique<Tracker>(m_folder / "tracker",
                                          std::vector<std::string>{plain.infoHash});
+    }
+
+    // The package served for the first answers, then held back until released. With pieces
+    // as large as the service's requests to the server, each answer is one whole piece,
+    // whichever piece the engine picks first.
+    static void ServeThenHold(TestHttpServer& server, const std::filesystem::path& file,
+                              std::size_t answers) {
+        const TestResponse served{.file = file, .acceptRanges = true};
+        std::vector<TestResponse> sequence(answers, served);
+        sequence.push_back({.file = file, .holdBeforeAnswer = true, .acceptRanges = true});
+        server.ServeSequence(kPackagePath, sequence);
     }
 
     bool StartService(PeerService& service, const std::string& name) {
@@ -229,12 +243,11 @@ TEST_F(SwarmFaultTest, APeerSendingGarbageIsRefusedAndTheDownloadCompletesFromTh
 // Killed half-way, the service finds what it kept in its cache and the next run fetches only
 // the rest.
 TEST_F(SwarmFaultTest, TheServiceKilledMidSwarmResumesFromWhatItKept) {
-    const auto tracker = StartTracker();
+    const auto tracker = StartTracker(kRequestSize);
     ASSERT_TRUE(tracker->ready());
-    const TestTorrent torrent = Publish(tracker->announceUrl());
-    m_server.Serve(kPackagePath, {.file = m_folder / "publish" / kPackageName,
-                                  .holdAt = kPackageSize / 2,
-                                  .acceptRanges = true});
+    const TestTorrent torrent = Publish(tracker->announceUrl(), kPackageName, kRequestSize);
+    // Half the pieces, then nothing.
+    ServeThenHold(m_server, m_folder / "publish" / kPackageName, kPackageSize / kRequestSize / 2);
     const std::filesystem::path data = m_folder / "player";
     std::int64_t sentBefore = 0;
     {
@@ -300,10 +313,8 @@ TEST_F(SwarmFaultTest, AFinishedPackageIsSeededFromTheCacheAcrossARestart) {
 // With seeding off the cache lets the package go once it is in place; pause, resume and
 // cancel act on the torrent itself.
 TEST_F(SwarmFaultTest, PauseResumeCancelAndNoSeedingActOnTheTorrent) {
-    const TestTorrent torrent = Publish("");
-    m_server.Serve(kPackagePath, {.file = m_folder / "publish" / kPackageName,
-                                  .holdAt = kPackageSize / 2,
-                                  .acceptRanges = true});
+    const TestTorrent torrent = Publish("", kPackageName, kRequestSize);
+    ServeThenHold(m_server, m_folder / "publish" / kPackageName, 1);
     PeerService service;
     ASSERT_TRUE(StartService(service, "player"));
     ASSERT_TRUE(service.SetValue("p2p", "seedSeconds", "0"));
@@ -335,9 +346,7 @@ TEST_F(SwarmFaultTest, PauseResumeCancelAndNoSeedingActOnTheTorrent) {
     ASSERT_TRUE(service.SetValue("p2p", "seedSeconds", "86400"));
     TestHttpServer held;
     held.Serve(kTorrentPath, {.body = torrent.bytes});
-    held.Serve(kPackagePath, {.file = m_folder / "publish" / kPackageName,
-                              .holdAt = kPackageSize / 2,
-                              .acceptRanges = true});
+    ServeThenHold(held, m_folder / "publish" / kPackageName, 1);
     std::filesystem::remove(service.downloads() / kPackageName);
     const auto again = service.StartTransfer(held.Url(kPackagePath));
     ASSERT_TRUE(again);
