@@ -28,24 +28,6 @@ std::int64_t Now() {
     return static_cast<std::int64_t>(std::time(nullptr));
 }
 
-// The port the web seed answers on, so its blocks can be told from the peers'.
-int PortOf(const std::string& url) {
-    const auto parts = SplitPackageUrl(url);
-    if (!parts) return 0;
-    const std::size_t host = parts->origin.find("://") + 3;
-    const std::size_t colon = parts->origin.rfind(':');
-    const std::size_t bracket = parts->origin.rfind(']');
-    if (colon != std::string::npos && colon > host &&
-        (bracket == std::string::npos || colon > bracket)) {
-        try {
-            return std::stoi(parts->origin.substr(colon + 1));
-        } catch (...) {
-            return 0;
-        }
-    }
-    return parts->origin.starts_with("https") ? 443 : 80;
-}
-
 SwarmPhase PhaseOf(const lt::torrent_status& status) {
     if (status.errc) return SwarmPhase::kFailed;
     if (status.flags & lt::torrent_flags::paused) return SwarmPhase::kPaused;
@@ -73,6 +55,10 @@ Swarm::Swarm(const std::string& peerInterface, SwarmLimits& limits, std::filesys
 }
 
 Swarm::~Swarm() {
+    {
+        std::lock_guard lock(m_mutex);
+        for (auto& [hash, record] : m_records) record.fetcher.reset();
+    }
     m_stop = true;
     // Any alert wakes the thread at once.
     m_session.post_session_stats();
@@ -101,11 +87,12 @@ bool Swarm::Join(const PackageTorrent& torrent, const std::string& torrentBytes,
     if (it != m_records.end()) {
         Record& record = it->second;
         ++record.holders;
-        record.handle.add_url_seed(url);
+        record.url = url;
         record.handle.resume();
         // Left paused by an earlier transfer: going again from now on, not at the next update.
         if (record.progress.phase == SwarmPhase::kPaused)
             record.progress.phase = SwarmPhase::kStarting;
+        StartFetcher(record);
         return true;
     }
     const CacheEntry entry{torrent.infoHash, url,
@@ -123,9 +110,12 @@ bool Swarm::Join(const PackageTorrent& torrent, const std::string& torrentBytes,
 bool Swarm::AddLocked(const std::shared_ptr<const lt::torrent_info>& info, const CacheEntry& entry,
                       std::string& error) {
     lt::add_torrent_params params;
-    params.ti = std::make_shared<lt::torrent_info>(*info);
+    auto ownCopy = std::make_shared<lt::torrent_info>(*info);
+    // The server is asked by the service's own fetcher, for what the swarm lacks only; a web
+    // seed in the torrent would have the engine fetch whatever it picks from it.
+    ownCopy->set_web_seeds({});
+    params.ti = std::move(ownCopy);
     params.save_path = m_cache.Folder(entry.infoHash).string();
-    if (!entry.url.empty()) params.url_seeds.push_back(entry.url);
     // Ours to start and stop, not the engine's queue.
     params.flags &= ~(lt::torrent_flags::auto_managed | lt::torrent_flags::paused);
     if (entry.finishedAt != 0) params.flags |= lt::torrent_flags::seed_mode;
@@ -138,24 +128,37 @@ bool Swarm::AddLocked(const std::shared_ptr<const lt::torrent_info>& info, const
     Record& record = m_records[entry.infoHash];
     record.handle = handle;
     record.info = info;
-    record.webSeedPort = PortOf(entry.url);
+    record.url = entry.url;
     record.progress.total = info->total_size();
     record.progress.file = m_cache.Folder(entry.infoHash) / entry.fileName;
     if (entry.finishedAt != 0) record.progress.phase = SwarmPhase::kFinished;
+    StartFetcher(record);
     return true;
+}
+
+// The server sends what the swarm lacks, until the package is whole or the record pauses.
+void Swarm::StartFetcher(Record& record) {
+    if (record.fetcher || record.progress.phase == SwarmPhase::kFinished) return;
+    const auto url = SplitPackageUrl(record.url);
+    if (!url) return;
+    record.fetcher = std::make_unique<ServerFetcher>(record.handle, record.info, *url,
+                                                     *record.fromServer, m_counters.fromServer);
 }
 
 std::optional<SwarmProgress> Swarm::Progress(const std::string& infoHash) {
     std::lock_guard lock(m_mutex);
     const auto it = m_records.find(infoHash);
     if (it == m_records.end()) return std::nullopt;
-    return it->second.progress;
+    SwarmProgress progress = it->second.progress;
+    progress.fromServer = *it->second.fromServer;
+    return progress;
 }
 
 void Swarm::Pause(const std::string& infoHash) {
     std::lock_guard lock(m_mutex);
     const auto it = m_records.find(infoHash);
     if (it == m_records.end() || it->second.progress.phase == SwarmPhase::kFinished) return;
+    it->second.fetcher.reset();
     it->second.handle.pause();
     it->second.progress.phase = SwarmPhase::kPaused;
 }
@@ -166,6 +169,7 @@ void Swarm::Resume(const std::string& infoHash) {
     if (it == m_records.end() || it->second.progress.phase != SwarmPhase::kPaused) return;
     it->second.handle.resume();
     it->second.progress.phase = SwarmPhase::kStarting;
+    StartFetcher(it->second);
 }
 
 void Swarm::LetGo(const std::string& infoHash, bool deleteFiles) {
@@ -175,6 +179,7 @@ void Swarm::LetGo(const std::string& infoHash, bool deleteFiles) {
     Record& record = it->second;
     if (record.holders > 0) --record.holders;
     if (record.holders > 0 || record.progress.phase == SwarmPhase::kFinished) return;
+    record.fetcher.reset();
     if (!deleteFiles) {
         record.handle.pause();
         record.progress.phase = SwarmPhase::kPaused;
@@ -210,8 +215,10 @@ void Swarm::DrainAlerts() {
 
 void Swarm::Handle(lt::alert* alert) {
     if (const auto* block = lt::alert_cast<lt::block_finished_alert>(alert)) {
-        CountBlock(block->handle.info_hashes().v1, block->endpoint.port(),
-                   static_cast<int>(block->piece_index), block->block_index);
+        // The server's pieces, handed to the engine whole, finish blocks of no peer.
+        if (block->endpoint == lt::tcp::endpoint()) return;
+        CountBlock(block->handle.info_hashes().v1, static_cast<int>(block->piece_index),
+                   block->block_index);
         return;
     }
     std::lock_guard lock(m_mutex);
@@ -232,6 +239,7 @@ void Swarm::Handle(lt::alert* alert) {
         if (it == m_records.end()) return;
         it->second.progress.phase = SwarmPhase::kFinished;
         it->second.progress.done = it->second.progress.total;
+        it->second.fetcher.reset();
         m_cache.MarkFinished(hash, Now());
     } else if (const auto* deleted = lt::alert_cast<lt::torrent_deleted_alert>(alert)) {
         m_cache.Remove(HexOf(deleted->info_hashes.v1));
@@ -243,20 +251,16 @@ void Swarm::Handle(lt::alert* alert) {
     }
 }
 
-void Swarm::CountBlock(const lt::sha1_hash& hash, int port, int piece, int block) {
+// Blocks from peers only: the server's pieces reach the engine whole and are counted as fetched.
+void Swarm::CountBlock(const lt::sha1_hash& hash, int piece, int block) {
     std::lock_guard lock(m_mutex);
     const auto it = m_records.find(HexOf(hash));
     if (it == m_records.end() || !it->second.info) return;
     const int pieceSize = it->second.info->piece_size(lt::piece_index_t{piece});
     const std::int64_t bytes = std::min(kBlockSize, pieceSize - block * kBlockSize);
     if (bytes <= 0) return;
-    if (port == it->second.webSeedPort) {
-        it->second.progress.fromServer += bytes;
-        m_counters.fromServer += bytes;
-    } else {
-        it->second.progress.fromPeers += bytes;
-        m_counters.fromPeers += bytes;
-    }
+    it->second.progress.fromPeers += bytes;
+    m_counters.fromPeers += bytes;
 }
 
 // Seeded long enough, or pushed out by newer packages: leaves the swarm and the cache.
@@ -271,6 +275,7 @@ void Swarm::Tidy() {
             continue;
         }
         if (it->second.holders > 0) continue;
+        it->second.fetcher.reset();
         m_session.remove_torrent(it->second.handle, lt::session::delete_files);
         m_records.erase(it);
     }

@@ -18,6 +18,7 @@
 
 #include "PackageTorrent.h"
 #include "SeedCache.h"
+#include "ServerFetcher.h"
 #include "SwarmLimits.h"
 
 namespace vesk::tsp_service {
@@ -49,8 +50,9 @@ public:
     Swarm(const Swarm&) = delete;
     Swarm& operator=(const Swarm&) = delete;
 
-    // Downloads (or goes on downloading or seeding) the torrent into the cache, with the
-    // package URL as a web seed. The transfer holds the entry until it lets go.
+    // Downloads (or goes on downloading or seeding) the torrent into the cache, asking the
+    // package URL for the pieces the swarm cannot give. The transfer holds the entry until it lets
+    // go.
     bool Join(const PackageTorrent& torrent, const std::string& torrentBytes,
               const std::string& url, std::string& error);
     std::optional<SwarmProgress> Progress(const std::string& infoHash);
@@ -66,9 +68,13 @@ private:
     struct Record {
         lt::torrent_handle handle;
         SwarmProgress progress;
-        int webSeedPort = 0;
+        std::string url;
         std::shared_ptr<const lt::torrent_info> info;
         int holders = 0;
+        // Shared with the fetcher, which never takes the swarm's lock.
+        std::shared_ptr<std::atomic<std::int64_t>> fromServer =
+            std::make_shared<std::atomic<std::int64_t>>(0);
+        std::unique_ptr<ServerFetcher> fetcher;
     };
 
     void ReAddCache();
@@ -76,7 +82,8 @@ private:
                    std::string& error);
     void DrainAlerts();
     void Handle(lt::alert* alert);
-    void CountBlock(const lt::sha1_hash& hash, int port, int piece, int block);
+    void CountBlock(const lt::sha1_hash& hash, int piece, int block);
+    void StartFetcher(Record& record);
     void Tidy();
 
     SwarmLimits& m_limits;
