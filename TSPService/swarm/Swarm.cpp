@@ -17,6 +17,7 @@ namespace {
 
 constexpr auto kAlertWait = std::chrono::milliseconds(250);
 constexpr int kBlockSize = 16 * 1024;
+constexpr auto kRateWindow = std::chrono::seconds(1);
 
 std::string HexOf(const lt::sha1_hash& hash) {
     std::ostringstream hex;
@@ -230,7 +231,7 @@ void Swarm::Handle(lt::alert* alert) {
             progress.phase = PhaseOf(status);
             progress.done = status.total_wanted_done;
             progress.total = status.total_wanted;
-            progress.rate = status.download_payload_rate;
+            progress.rate = status.download_payload_rate + ServerRate(it->second);
             if (status.errc) progress.error = status.errc.message();
         }
     } else if (const auto* finished = lt::alert_cast<lt::torrent_finished_alert>(alert)) {
@@ -249,6 +250,18 @@ void Swarm::Handle(lt::alert* alert) {
         it->second.progress.phase = SwarmPhase::kFailed;
         it->second.progress.error = failed->error.message();
     }
+}
+
+int Swarm::ServerRate(Record& record) {
+    const auto now = std::chrono::steady_clock::now();
+    const std::chrono::duration<double> elapsed = now - record.sampledAt;
+    if (elapsed < kRateWindow) return record.serverRate;
+    const std::int64_t bytes = *record.fromServer;
+    record.serverRate =
+        static_cast<int>(static_cast<double>(bytes - record.sampledServerBytes) / elapsed.count());
+    record.sampledServerBytes = bytes;
+    record.sampledAt = now;
+    return record.serverRate;
 }
 
 // Blocks from peers only: the server's pieces reach the engine whole and are counted as fetched.

@@ -8,6 +8,7 @@
 #include <libtorrent/torrent_handle.hpp>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -75,6 +76,10 @@ private:
         std::shared_ptr<std::atomic<std::int64_t>> fromServer =
             std::make_shared<std::atomic<std::int64_t>>(0);
         std::unique_ptr<ServerFetcher> fetcher;
+        // The engine's rate leaves the server's pieces out: they are measured here.
+        std::int64_t sampledServerBytes = 0;
+        std::chrono::steady_clock::time_point sampledAt;
+        int serverRate = 0;
     };
 
     void ReAddCache();
@@ -84,6 +89,7 @@ private:
     void Handle(lt::alert* alert);
     void CountBlock(const lt::sha1_hash& hash, int piece, int block);
     void StartFetcher(Record& record);
+    static int ServerRate(Record& record);
     void Tidy();
 
     SwarmLimits& m_limits;
