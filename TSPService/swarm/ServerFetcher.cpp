@@ -22,6 +22,7 @@ constexpr auto kPeersStalled = std::chrono::seconds(2);
 constexpr auto kHandedHold = std::chrono::seconds(10);
 constexpr auto kFirstBackOff = std::chrono::milliseconds(250);
 constexpr auto kLastBackOff = std::chrono::seconds(4);
+constexpr auto kCutAgain = std::chrono::milliseconds(20);
 constexpr int kConnectTimeoutSeconds = 10;
 constexpr int kReadTimeoutSeconds = 30;
 constexpr int kPartialContent = 206;
@@ -42,16 +43,24 @@ ServerFetcher::ServerFetcher(lt::torrent_handle handle,
     m_client->set_keep_alive(true);
     m_client->set_connection_timeout(kConnectTimeoutSeconds);
     m_client->set_read_timeout(kReadTimeoutSeconds);
-    m_thread = std::thread([this] { Run(); });
+    m_thread = std::thread([this] {
+        Run();
+        std::lock_guard lock(m_mutex);
+        m_done = true;
+        m_wake.notify_all();
+    });
 }
 
 ServerFetcher::~ServerFetcher() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stop = true;
+    std::unique_lock lock(m_mutex);
+    m_stop = true;
+    // Again until the thread ends: a request may open its connection just after a cut.
+    while (!m_done) {
         m_client->stop();
+        m_wake.notify_all();
+        m_wake.wait_for(lock, kCutAgain);
     }
-    m_wake.notify_all();
+    lock.unlock();
     m_thread.join();
 }
 

@@ -49,6 +49,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stop = false;
+    bool m_done = false;
     std::thread m_thread;
 };
 
