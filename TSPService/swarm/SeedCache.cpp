@@ -134,6 +134,14 @@ std::vector<std::string> EntriesToDrop(std::vector<CacheEntry> entries, std::int
         drop.push_back(entry.infoHash);
         total -= entry.size;
     }
+    // Unfinished ones go last: one a transfer still holds is kept by the caller, but one left
+    // behind by a cancel must not hold the player's disk for ever.
+    for (const CacheEntry& entry : kept) {
+        if (total <= limitBytes) break;
+        if (entry.finishedAt != 0) continue;
+        drop.push_back(entry.infoHash);
+        total -= entry.size;
+    }
     return drop;
 }
 

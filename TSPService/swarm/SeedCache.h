@@ -39,8 +39,9 @@ private:
     const std::filesystem::path m_root;
 };
 
-// The finished entries to drop: those seeded for seedSeconds, then the oldest finished ones
-// until all entries fit in limitBytes. Unfinished ones are in use and stay.
+// The entries to drop: finished ones seeded for seedSeconds, then the oldest finished ones
+// until all entries fit in limitBytes, then unfinished ones if they still do not fit (the
+// caller keeps those a transfer holds).
 std::vector<std::string> EntriesToDrop(std::vector<CacheEntry> entries, std::int64_t limitBytes,
                                        std::int64_t seedSeconds, std::int64_t now);
 
