@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "LoopbackPort.h"
 
 namespace vesk::test {
 
@@ -28,9 +29,6 @@ struct TransferProgress {
     std::int64_t size = 0;
     std::int64_t fromPeers = 0;
 };
-
-// A port on 127.0.0.1 that was free a moment ago.
-int FreeLoopbackPort();
 
 class PeerService {
 public:

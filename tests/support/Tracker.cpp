@@ -1,5 +1,7 @@
 #include "Tracker.h"
 
+#include "LoopbackPort.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -18,21 +20,6 @@ constexpr const char* kWhitelist = "whitelist";
 constexpr auto kStartDeadline = std::chrono::seconds(10);
 constexpr int kRetryMs = 10;
 
-int FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    int port = -1;
-    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    if (fd >= 0) close(fd);
-    return port;
-}
-
 bool Accepts(int port) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -49,7 +36,7 @@ bool Accepts(int port) {
 
 Tracker::Tracker(std::filesystem::path folder, const std::vector<std::string>& infoHashes,
                  int givenPort)
-    : m_port(givenPort > 0 ? givenPort : FreePort()) {
+    : m_port(givenPort > 0 ? givenPort : FreeLoopbackPort()) {
     std::filesystem::create_directories(folder);
     {
         std::ofstream list(folder / kWhitelist);
