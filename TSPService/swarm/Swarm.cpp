@@ -51,6 +51,9 @@ Swarm::Swarm(const std::string& peerInterface, SwarmLimits& limits, std::filesys
       m_peerInterface(peerInterface),
       m_session(ParamsFor(peerInterface, limits.Values())),
       m_cache(std::move(cacheRoot)) {
+    // The engine opens its sockets on its own thread; a call into that thread waits until it
+    // has, so a service that says it is listening takes peers from its first transfer on.
+    static_cast<void>(m_session.listen_port());
     ReAddCache();
     m_alerts = std::thread([this] { DrainAlerts(); });
 }
