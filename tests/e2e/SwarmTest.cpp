@@ -15,13 +15,21 @@ namespace {
 using vesk::test::SwarmRig;
 
 constexpr int kPlayers = 6;
-#if defined(__SANITIZE_THREAD__)
-// Six services under the thread sanitizer share two cores slowly: a smaller package keeps
-// the run bounded while every thread of the swarm still meets the others.
-constexpr std::int64_t kPackageBytes = 6 * 1000 * 1000;
-#else
-constexpr std::int64_t kPackageBytes = 20 * 1000 * 1000;
+// Six services under a sanitizer share two cores slowly: a smaller package keeps the run
+// bounded while every thread of the swarm still meets the others.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+#define VESK_SANITIZED_BUILD 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define VESK_SANITIZED_BUILD 1
 #endif
+#endif
+#ifdef VESK_SANITIZED_BUILD
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+constexpr std::int64_t kPackageBytes = (kSanitized ? 6 : 20) * 1000 * 1000;
 // One copy from the server alone takes ten seconds, six a minute.
 constexpr std::int64_t kServerRate = 2 * 1000 * 1000;
 constexpr std::chrono::seconds kDeadline{50};
