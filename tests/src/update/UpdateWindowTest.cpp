@@ -69,6 +69,8 @@ protected:
         WaitForDetachedThreads();
         CloseUpdateLog();
         ReleaseTransferLibrary();
+        // A service the library started again in the test's place is not the test's child.
+        test::KillProgramsUnder((m_folder / "tsp").string());
         net::SetInternetConnectedForTesting(std::nullopt);
         SetSkinSource({});
     }
