@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "INetDownLoad.h"
+#include "PatternFile.h"
 #include "TempDir.h"
 #include "TestHttpServer.h"
 
@@ -24,16 +25,9 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using vesk::bench::MakeFile;
 
-void MakeFile(const std::filesystem::path& path, std::uint64_t bytes) {
-    std::ofstream out(path, std::ios::binary);
-    std::vector<char> block(1 << 20);
-    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 7 + i / 251);
-    for (std::uint64_t done = 0; done < bytes; done += block.size())
-        out.write(block.data(), static_cast<std::streamsize>(
-                                    std::min<std::uint64_t>(block.size(), bytes - done)));
-}
+using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();

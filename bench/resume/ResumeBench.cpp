@@ -12,25 +12,19 @@
 #include <vector>
 
 #include "INetDownLoad.h"
+#include "PatternFile.h"
 #include "TempDir.h"
 #include "TestHttpServer.h"
 
 namespace {
+
+using vesk::bench::MakeFile;
 
 using Clock = std::chrono::steady_clock;
 using vesk::test::TestHttpServer;
 using vesk::test::TestResponse;
 
 constexpr char kValidator[] = "\"bench\"";
-
-void MakeFile(const std::filesystem::path& path, std::uint64_t bytes) {
-    std::ofstream out(path, std::ios::binary);
-    std::vector<char> block(1 << 20);
-    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 7 + i / 251);
-    for (std::uint64_t done = 0; done < bytes; done += block.size())
-        out.write(block.data(), static_cast<std::streamsize>(
-                                    std::min<std::uint64_t>(block.size(), bytes - done)));
-}
 
 struct Outcome {
     std::uint64_t bytes = 0;
