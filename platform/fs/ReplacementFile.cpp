@@ -130,7 +130,7 @@ ReplacementFile::~ReplacementFile() {
 
 ReplacementFile::Result ReplacementFile::Create(const ConfinedFolder& folder,
                                                 std::wstring_view name, bool executable,
-                                                ReplacementFile& out) {
+                                                ReplacementFile& out, DeferredClose* release) {
     out.Abandon();
     const std::string target = NativePath(name);
     if (!folder.IsOpen() || !IsSingleName(target) || !FitsFolder(folder.Descriptor(), target)) {
@@ -168,6 +168,10 @@ ReplacementFile::Result ReplacementFile::Create(const ConfinedFolder& folder,
         out.m_fd = fd;
         out.m_target = target;
         out.m_passing = std::move(passing);
+        out.m_release = release;
+        out.m_replaces = replacesFile;
+        out.m_replacedBytes =
+            replacesFile ? static_cast<std::uint64_t>(existing.st_blocks) * 512 : 0;
         return Result::Ok;
     }
     return Result::Failed;
@@ -175,9 +179,15 @@ ReplacementFile::Result ReplacementFile::Create(const ConfinedFolder& folder,
 
 bool ReplacementFile::Write(const void* data, std::size_t size) {
     const char* bytes = static_cast<const char*>(data);
+    bool drained = false;
     while (size > 0) {
         const ssize_t n = write(m_fd, bytes, size);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == ENOSPC || errno == EDQUOT) && m_release && !drained) {
+            m_release->Drain();
+            drained = true;
+            continue;
+        }
         if (n <= 0) return false;
         bytes += n;
         size -= static_cast<std::size_t>(n);
@@ -201,11 +211,17 @@ bool ReplacementFile::Commit(bool readOnly, TimePoint accessed, TimePoint modifi
     }
     // A failed close may be the first report of a failed write.
     const bool closed = close(std::exchange(m_fd, -1)) == 0;
+    // A hold on the file replaced keeps the rename from freeing it; release frees it aside.
+    const int replaced = m_release && m_replaces && closed
+                             ? openat(m_folder, m_target.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC)
+                             : -1;
     if (!closed || renameat(m_folder, m_passing.c_str(), m_folder, m_target.c_str()) != 0) {
+        if (replaced >= 0) close(replaced);
         Abandon();
         return false;
     }
     m_passing.clear();
+    if (replaced >= 0) m_release->Close(replaced, m_replacedBytes);
     // The new content is in place either way; a failed folder sync cannot take that back.
     if (durable) fsync(m_folder);
     return true;

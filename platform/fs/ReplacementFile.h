@@ -8,10 +8,12 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "fs/ConfinedFolder.h"
+#include "fs/DeferredClose.h"
 
 namespace vesk::fs {
 
@@ -36,8 +38,11 @@ public:
     // keeps the permissions of the old one, and its owner and group where the caller may
     // set them. The folder must stay open until the file is committed or abandoned. A name
     // longer than the folder's file system allows fails before anything is written.
+    // With release, the file a commit puts out of place is let go by release's threads (its
+    // blocks are freed there), and a write that finds the disk full waits for release to
+    // finish first and tries once more; release must outlive the commit.
     static Result Create(const ConfinedFolder& folder, std::wstring_view name, bool executable,
-                         ReplacementFile& out);
+                         ReplacementFile& out, DeferredClose* release = nullptr);
 
     bool Write(const void* data, std::size_t size);
     // Gives the new file its read-only state and times, then puts it in the target's place.
@@ -56,6 +61,9 @@ private:
     int m_fd = -1;
     std::string m_target;
     std::string m_passing;
+    DeferredClose* m_release = nullptr;
+    bool m_replaces = false;
+    std::uint64_t m_replacedBytes = 0;
 };
 
 }  // namespace vesk::fs

@@ -64,10 +64,12 @@ void ExtractShare(ZipHandle* zip, const std::vector<ExtractionEntry>& entries, c
 // A worker with its own handle on the same file; false when the handle could not be had, and
 // nothing was extracted.
 bool ExtractShareAlone(int packageFd, const std::wstring& programFolder,
+                       vesk::fs::DeferredClose& release,
                        const std::vector<ExtractionEntry>& entries, const Share& share,
                        Failures& failures) {
     ZipHandle* zip = OpenZipDescriptor(packageFd, nullptr);
     if (!zip) return false;
+    zip->release = &release;
     if (SetZipBaseFolder(zip, programFolder.c_str()) != kZipSuccess) {
         CloseZipFile(zip);
         return false;
@@ -106,6 +108,10 @@ PackageExtractionResult ExtractHeldPackage(int packageFd, const std::wstring& pr
     const std::vector<ExtractionEntry> entries = DescribeAll(zip, result.entries, failures);
     const std::vector<Share> shares = ShareOutEntries(entries, ChooseWorkers(entries, workers));
     result.workers = static_cast<int>(shares.size());
+    // Declared before the workers and gone after them: every replaced file is let go by the
+    // time the result is returned.
+    vesk::fs::DeferredClose release;
+    zip->release = &release;
 
     std::vector<Failures> found(shares.size());
     std::vector<char> done(shares.size(), 0);
@@ -113,7 +119,8 @@ PackageExtractionResult ExtractHeldPackage(int packageFd, const std::wstring& pr
     for (std::size_t s = 1; s < shares.size(); ++s) {
         try {
             threads.emplace_back([&, s] {
-                done[s] = ExtractShareAlone(packageFd, programFolder, entries, shares[s], found[s]);
+                done[s] = ExtractShareAlone(packageFd, programFolder, release, entries, shares[s],
+                                            found[s]);
             });
         } catch (const std::exception&) {
             break;  // no more threads to be had: this thread takes what is left
@@ -131,6 +138,7 @@ PackageExtractionResult ExtractHeldPackage(int packageFd, const std::wstring& pr
     result.failedEntries = static_cast<int>(failures.size());
     // Closed last, so the last result the process keeps is this thread's, whatever the
     // workers ended with.
+    zip->release = nullptr;
     CloseZipFile(zip);
     return result;
 }

@@ -165,8 +165,8 @@ ZipResult ExtractFile(ZipHandle& zip, const Target& target) {
         zip.targetUnwritable = reached == ConfinedFolder::Result::Failed;
         return kZipCannotOpenFile;
     }
-    const ReplacementFile::Result created =
-        ReplacementFile::Create(folder, target.file, zip.describedData.unixExecutable, file);
+    const ReplacementFile::Result created = ReplacementFile::Create(
+        folder, target.file, zip.describedData.unixExecutable, file, zip.release);
     if (created != ReplacementFile::Result::Ok) {
         zip.targetUnwritable = created == ReplacementFile::Result::Unwritable;
         return kZipCannotOpenFile;

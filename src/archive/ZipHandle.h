@@ -13,6 +13,7 @@
 
 #include "EntryInflater.h"
 #include "ZipArchive.h"
+#include "fs/DeferredClose.h"
 
 inline constexpr int kZipKindReading = 1;
 // The compression methods this reader can extract.
@@ -65,6 +66,8 @@ struct ZipHandle {
     // target (no write access, a read-only or full disk) rather than by a rule of the reader's
     // own; a later try may then succeed.
     bool targetUnwritable = false;
+    // Where the files extraction replaces are let go; null: at the rename itself.
+    vesk::fs::DeferredClose* release = nullptr;
 };
 
 // Keeps result as the process-wide last result and returns it.

@@ -425,7 +425,7 @@ TEST(FaultInjection, TheUpdaterKilledWhileItInstalls) {
     UpdateScenario& scenario = update.scenario();
     const fs::path folder = update.folder();
     // A pack big enough that unpacking it takes a while.
-    update.Publish(48 << 20);
+    update.Publish(160 << 20);
     const auto updater = scenario.Start();
     ASSERT_TRUE(updater);
     // Killed while the pack is being written, once the package's catalogue is in place.
