@@ -8,6 +8,7 @@
 #include "UpdateWindowMessages.h"
 #include "UpdateWorker.h"
 #include "WorkerThreads.h"
+#include "fs/Files.h"
 #include "text/Number.h"
 
 namespace {
@@ -21,20 +22,37 @@ TickReport Report(TickOutcome outcome) {
     return report;
 }
 
+// The next package's transfer, started while the one just delivered is being checked; false
+// when it could not be started (or a cancel came first).
+bool StartFollowing(UpdateState& state, std::size_t next) {
+    if (state.Cancelling()) return false;
+    const UpdatePackage& package = state.packages[next];
+    RegisterDownloadedPackage(state.LocalPathOf(package));
+    return StartNextTransfer(state, package.url);
+}
+
 // What the service delivered is checked as a direct download is, its size first: a package
-// that differs from the manifest is never unpacked.
+// that differs from the manifest is never unpacked. The service fetches the next package
+// meanwhile; a package that fails takes that transfer down with it.
 TickReport OnTransferComplete(UpdateState& state) {
     const UpdatePackage& done = state.CurrentPackage();
-    if (!AcceptDownloadedPackage(state, done, L",exit.")) return Report(TickOutcome::Failed);
+    const auto next = static_cast<std::size_t>(state.currentIndex) + 1;
+    const bool last = next >= state.packages.size() - 1;
+    const bool started = !last && StartFollowing(state, next);
+    if (!AcceptDownloadedPackage(state, done, L",exit.")) {
+        // The service keeps what a cancelled transfer fetched; a whole package is not kept.
+        if (started) {
+            if (const std::wstring id = state.TakeTransferId(); !id.empty())
+                CancelCurrentTransfer(id);
+            vesk::fs::DeleteFile(state.LocalPathOf(state.packages[next]));
+        }
+        return Report(TickOutcome::Failed);
+    }
     state.bytesDone += done.size;
     ++state.currentIndex;
-    if (state.currentIndex >= static_cast<int>(state.packages.size()) - 1)
-        return Report(TickOutcome::AllFetched);
-    if (state.Cancelling()) return Report(TickOutcome::Cancelled);
-    const UpdatePackage& next = state.CurrentPackage();
-    RegisterDownloadedPackage(state.LocalPathOf(next));
-    return Report(StartNextTransfer(state, next.url) ? TickOutcome::NextStarted
-                                                     : TickOutcome::Failed);
+    if (last) return Report(TickOutcome::AllFetched);
+    if (started) return Report(TickOutcome::NextStarted);
+    return Report(state.Cancelling() ? TickOutcome::Cancelled : TickOutcome::Failed);
 }
 
 TickReport ProgressReport(const UpdateState& state, const TransferProgress& progress) {

@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "UpdateScenario.h"
 
 namespace {
@@ -222,9 +224,11 @@ TEST(UpdateEndings, APackageThatFailsItsMd5IsNeverUnpacked) {
     EXPECT_EQ(scenario.InstalledVersion(), "1.0");
 }
 
+// The service fetches the second package while the first is checked: the first failing
+// takes the second's transfer down, and neither package is kept.
 TEST(UpdateEndings, APackageTheServiceBringsIsCheckedAsWell) {
     UpdateScenario scenario;
-    PublishChain(scenario, 1, std::string(32, 'f'));
+    PublishChain(scenario, 2, std::string(32, 'f'));
     ASSERT_TRUE(scenario.StartService());
     const ScenarioRun run = scenario.Run();
     EXPECT_EQ(run.exitCode, 1);
@@ -234,7 +238,11 @@ TEST(UpdateEndings, APackageTheServiceBringsIsCheckedAsWell) {
     EXPECT_THAT(run.clientStarts, ElementsAre("noupdate"));
     EXPECT_FALSE(std::filesystem::exists(scenario.folder() / "data/part1.txt"));
     EXPECT_FALSE(std::filesystem::exists(scenario.folder() / "tmp/patch-1.1.zip"));
+    EXPECT_FALSE(std::filesystem::exists(scenario.folder() / "tmp/patch-1.2.zip"));
     EXPECT_EQ(scenario.InstalledVersion(), "1.0");
+    const std::vector<std::string> requests = scenario.ServiceRequests();
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), "transfer.start"), 2);
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), "transfer.cancel"), 1);
 }
 
 TEST(UpdateEndings, ASuccessfulRunExitsCleanlyEveryTime) {
