@@ -4,24 +4,28 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <exception>
 #include <thread>
 
-#include "ExtractionShares.h"
+#include "ExtractionUnits.h"
 #include "ZipHandle.h"
 #include "fs/Paths.h"
 
 namespace {
 
 using Failures = std::vector<PackageExtractionResult::EntryFailure>;
-using Share = std::vector<std::size_t>;
+using Unit = std::vector<std::size_t>;
 
-// What a single walk over the entries also does: one description per entry. A failed
-// description leaves the entry without a name and out of the shares.
-std::vector<ExtractionEntry> DescribeAll(ZipHandle* zip, int count, Failures& failures) {
+// What a single walk over the entries also does: one description per entry, and where each
+// stands in the directory, so a worker can go to it straight. A failed description leaves the
+// entry without a name and out of the units.
+std::vector<ExtractionEntry> DescribeAll(ZipHandle* zip, int count, ZipEntryPlaces& places,
+                                         Failures& failures) {
     std::vector<ExtractionEntry> described;
     described.reserve(static_cast<std::size_t>(count));
+    places.assign(static_cast<std::size_t>(std::max(count, 0)), std::nullopt);
     ZipEntry entry;
     for (int i = 0; i < count; ++i) {
         const ZipResult code = GetZipEntry(zip, i, &entry);
@@ -29,6 +33,8 @@ std::vector<ExtractionEntry> DescribeAll(ZipHandle* zip, int count, Failures& fa
             failures.push_back({i, L"", code, IsCurableZipFailure(code)});
             continue;
         }
+        if (unz64_file_pos place{}; unzGetFilePos64(zip->reader, &place) == UNZ_OK)
+            places[static_cast<std::size_t>(i)] = place;
         described.push_back({i, std::move(entry.name),
                              (entry.attributes & kZipAttributeDirectory) != 0,
                              entry.uncompressedSize});
@@ -36,22 +42,31 @@ std::vector<ExtractionEntry> DescribeAll(ZipHandle* zip, int count, Failures& fa
     return described;
 }
 
-int ChooseWorkers(const std::vector<ExtractionEntry>& entries, int requested) {
-    if (requested > 0) return requested;
-    unsigned long long work = 0;
-    for (const ExtractionEntry& entry : entries) work += ExtractionWork(entry);
-    const int hardware = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const auto byWork = static_cast<int>(std::min<unsigned long long>(
-        work / kExtractionWorkPerWorker, static_cast<unsigned>(hardware)));
-    return std::max(1, std::min(hardware, byWork));
+int ChooseWorkers(const std::vector<ExtractionEntry>& entries, std::size_t units, int requested) {
+    int workers = requested;
+    if (workers <= 0) {
+        unsigned long long work = 0;
+        for (const ExtractionEntry& entry : entries) work += ExtractionWork(entry);
+        const int hardware = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        workers = static_cast<int>(std::min<unsigned long long>(work / kExtractionWorkPerWorker,
+                                                                static_cast<unsigned>(hardware)));
+    }
+    return static_cast<int>(std::clamp<std::size_t>(static_cast<std::size_t>(std::max(workers, 1)),
+                                                    1, std::max<std::size_t>(units, 1)));
 }
 
-// The entries of one share, in index order, each described anew by this handle.
-void ExtractShare(ZipHandle* zip, const std::vector<ExtractionEntry>& entries, const Share& share,
-                  Failures& failures) {
+// The units still to be taken; each worker takes the next one as it finishes the last.
+struct UnitQueue {
+    const std::vector<ExtractionEntry>& entries;
+    const std::vector<Unit>& units;
+    std::atomic<std::size_t> next{0};
+};
+
+// The entries of one unit, in index order, each described anew by this handle.
+void ExtractUnit(ZipHandle* zip, const UnitQueue& queue, const Unit& unit, Failures& failures) {
     ZipEntry entry;
-    for (const std::size_t position : share) {
-        const int i = entries[position].index;
+    for (const std::size_t position : unit) {
+        const int i = queue.entries[position].index;
         ZipResult code = GetZipEntry(zip, i, &entry);
         if (code != kZipSuccess) entry.name.clear();
         if (code == kZipSuccess) code = UnzipEntryToFile(zip, i, entry.name.c_str());
@@ -61,22 +76,24 @@ void ExtractShare(ZipHandle* zip, const std::vector<ExtractionEntry>& entries, c
     }
 }
 
-// A worker with its own handle on the same file; false when the handle could not be had, and
-// nothing was extracted.
-bool ExtractShareAlone(int packageFd, const std::wstring& programFolder,
-                       vesk::fs::DeferredClose& release,
-                       const std::vector<ExtractionEntry>& entries, const Share& share,
-                       Failures& failures) {
+void ExtractQueued(ZipHandle* zip, UnitQueue& queue, Failures& failures) {
+    for (std::size_t u = queue.next++; u < queue.units.size(); u = queue.next++)
+        ExtractUnit(zip, queue, queue.units[u], failures);
+}
+
+// A worker with its own handle on the same file; one that cannot have it takes nothing and
+// leaves the queue to the others.
+void ExtractQueuedAlone(int packageFd, const std::wstring& programFolder,
+                        const ZipEntryPlaces& places, vesk::fs::DeferredClose& release,
+                        UnitQueue& queue, Failures& failures) {
     ZipHandle* zip = OpenZipDescriptor(packageFd, nullptr);
-    if (!zip) return false;
-    zip->release = &release;
-    if (SetZipBaseFolder(zip, programFolder.c_str()) != kZipSuccess) {
-        CloseZipFile(zip);
-        return false;
+    if (!zip) return;
+    if (SetZipBaseFolder(zip, programFolder.c_str()) == kZipSuccess) {
+        zip->places = &places;
+        zip->release = &release;
+        ExtractQueued(zip, queue, failures);
     }
-    ExtractShare(zip, entries, share, failures);
     CloseZipFile(zip);
-    return true;
 }
 
 }  // namespace
@@ -105,39 +122,38 @@ PackageExtractionResult ExtractHeldPackage(int packageFd, const std::wstring& pr
     ZipEntry count;
     if (GetZipEntry(zip, -1, &count) == kZipSuccess) result.entries = count.index;
     Failures& failures = result.failures;
-    const std::vector<ExtractionEntry> entries = DescribeAll(zip, result.entries, failures);
-    const std::vector<Share> shares = ShareOutEntries(entries, ChooseWorkers(entries, workers));
-    result.workers = static_cast<int>(shares.size());
+    ZipEntryPlaces places;
+    const std::vector<ExtractionEntry> entries = DescribeAll(zip, result.entries, places, failures);
+    const std::vector<Unit> units = ExtractionUnits(entries);
+    const int wanted = ChooseWorkers(entries, units.size(), workers);
     // Declared before the workers and gone after them: every replaced file is let go by the
     // time the result is returned.
     vesk::fs::DeferredClose release;
+    zip->places = &places;
     zip->release = &release;
 
-    std::vector<Failures> found(shares.size());
-    std::vector<char> done(shares.size(), 0);
+    UnitQueue queue{entries, units};
+    std::vector<Failures> found(static_cast<std::size_t>(wanted));
     std::vector<std::thread> threads;
-    for (std::size_t s = 1; s < shares.size(); ++s) {
+    for (std::size_t w = 1; w < found.size(); ++w) {
         try {
-            threads.emplace_back([&, s] {
-                done[s] = ExtractShareAlone(packageFd, programFolder, release, entries, shares[s],
-                                            found[s]);
+            threads.emplace_back([&, w] {
+                ExtractQueuedAlone(packageFd, programFolder, places, release, queue, found[w]);
             });
         } catch (const std::exception&) {
-            break;  // no more threads to be had: this thread takes what is left
+            break;  // no more threads to be had: the ones there take what is left
         }
     }
-    ExtractShare(zip, entries, shares[0], found[0]);
-    done[0] = 1;
+    result.workers = static_cast<int>(threads.size()) + 1;
+    ExtractQueued(zip, queue, found[0]);
     for (std::thread& thread : threads) thread.join();
-    for (std::size_t s = 1; s < shares.size(); ++s) {
-        if (!done[s]) ExtractShare(zip, entries, shares[s], found[s]);
-    }
     for (const Failures& share : found) failures.insert(failures.end(), share.begin(), share.end());
     std::sort(failures.begin(), failures.end(),
               [](const auto& a, const auto& b) { return a.index < b.index; });
     result.failedEntries = static_cast<int>(failures.size());
     // Closed last, so the last result the process keeps is this thread's, whatever the
     // workers ended with.
+    zip->places = nullptr;
     zip->release = nullptr;
     CloseZipFile(zip);
     return result;

@@ -54,8 +54,20 @@ ZipResult Unreachable(ZipHandle& zip, int from, int error) {
     return zip.unreachableResult;
 }
 
+// Goes to index by its place from an earlier walk; false when it has none, or the place
+// does not hold (then the walk decides).
+bool JumpToEntry(ZipHandle& zip, int index) {
+    if (!zip.places || index < 0 || static_cast<std::size_t>(index) >= zip.places->size())
+        return false;
+    std::optional<unz64_file_pos> place = (*zip.places)[static_cast<std::size_t>(index)];
+    if (!place || unzGoToFilePos64(zip.reader, &*place) != UNZ_OK) return false;
+    zip.position = index;
+    return true;
+}
+
 ZipResult MoveToEntry(ZipHandle& zip, int index) {
     if (index >= zip.reachableEntries) return zip.unreachableResult;
+    if (index != zip.position && JumpToEntry(zip, index)) return kZipSuccess;
     if (zip.position < 0 || index < zip.position) {
         const int rc = unzGoToFirstFile(zip.reader);
         if (rc != UNZ_OK) return Unreachable(zip, 0, rc);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "EntryInflater.h"
 #include "ZipArchive.h"
@@ -19,6 +20,10 @@ inline constexpr int kZipKindReading = 1;
 // The compression methods this reader can extract.
 inline constexpr unsigned long kZipMethodStored = 0;
 inline constexpr unsigned long kZipMethodDeflated = 8;
+
+// Where each entry stands in the archive's directory, by index; none for an entry the walk
+// could not reach or describe.
+using ZipEntryPlaces = std::vector<std::optional<unz64_file_pos>>;
 
 // What extraction needs to know of an entry beyond its description.
 struct ZipEntryData {
@@ -66,6 +71,9 @@ struct ZipHandle {
     // target (no write access, a read-only or full disk) rather than by a rule of the reader's
     // own; a later try may then succeed.
     bool targetUnwritable = false;
+    // Where the entries stand, from an earlier walk over the same archive: the reader goes
+    // to one straight instead of walking there. Null: it walks.
+    const ZipEntryPlaces* places = nullptr;
     // Where the files extraction replaces are let go; null: at the rename itself.
     vesk::fs::DeferredClose* release = nullptr;
 };

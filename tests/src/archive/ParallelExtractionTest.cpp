@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "ExtractionShares.h"
+#include "ExtractionUnits.h"
 #include "PackageExtraction.h"
 #include "TempDir.h"
 #include "TestZip.h"
@@ -26,14 +26,13 @@ using vesk::test::UnixEntry;
 using vesk::test::WriteFileBytes;
 using vesk::test::WriteZip;
 
-using Shares = std::vector<std::vector<std::size_t>>;
+using Units = std::vector<std::vector<std::size_t>>;
 
-// The share that holds position, or -1.
-int ShareOf(const Shares& shares, std::size_t position) {
-    for (std::size_t s = 0; s < shares.size(); ++s) {
-        for (const std::size_t p : shares[s]) {
-            if (p == position) return static_cast<int>(s);
-        }
+// The unit that holds position, or -1.
+int UnitOf(const Units& units, std::size_t position) {
+    for (std::size_t u = 0; u < units.size(); ++u) {
+        if (std::find(units[u].begin(), units[u].end(), position) != units[u].end())
+            return static_cast<int>(u);
     }
     return -1;
 }
@@ -49,42 +48,42 @@ std::vector<ExtractionEntry> Files(
     return entries;
 }
 
-TEST(ExtractionSharesTest, EveryEntryOnceInIndexOrderLargestSpreadFirst) {
+std::uint64_t WorkOf(const std::vector<ExtractionEntry>& entries,
+                     const std::vector<std::size_t>& unit) {
+    std::uint64_t work = 0;
+    for (const std::size_t p : unit) work += ExtractionWork(entries[p]);
+    return work;
+}
+
+TEST(ExtractionUnitsTest, EveryEntryOnceHeaviestUnitsFirst) {
     const auto entries = Files({{L"a", 900},
                                 {L"b", 10},
                                 {L"c", 800},
-                                {L"d", 700},
+                                {L"same", 700},
                                 {L"e", 20},
-                                {L"f", 600},
+                                {L"same", 600},
                                 {L"g", 30},
                                 {L"h", 500}});
-    const Shares shares = ShareOutEntries(entries, 4);
-    ASSERT_EQ(shares.size(), 4u);
+    const Units units = ExtractionUnits(entries);
+    ASSERT_EQ(units.size(), 7u);
     std::vector<std::size_t> all;
-    for (const auto& share : shares) {
-        EXPECT_FALSE(share.empty());
-        EXPECT_TRUE(std::is_sorted(share.begin(), share.end()));
-        all.insert(all.end(), share.begin(), share.end());
+    for (std::size_t u = 0; u < units.size(); ++u) {
+        EXPECT_TRUE(std::is_sorted(units[u].begin(), units[u].end()));
+        if (u > 0) {
+            EXPECT_GE(WorkOf(entries, units[u - 1]), WorkOf(entries, units[u]));
+        }
+        all.insert(all.end(), units[u].begin(), units[u].end());
     }
     std::sort(all.begin(), all.end());
     EXPECT_EQ(all, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6, 7}));
-    // The four heaviest each start a share of their own.
-    EXPECT_EQ(std::set<int>(
-                  {ShareOf(shares, 0), ShareOf(shares, 2), ShareOf(shares, 3), ShareOf(shares, 5)})
-                  .size(),
-              4u);
-    EXPECT_EQ(ShareOutEntries(entries, 4), shares);  // the same every time
+    EXPECT_EQ(units.front(), (std::vector<std::size_t>{3, 5}));  // the two "same", together
+    EXPECT_EQ(ExtractionUnits(entries), units);                  // the same every time
+    EXPECT_TRUE(ExtractionUnits({}).empty());
 }
 
-TEST(ExtractionSharesTest, NeverMoreSharesThanEntriesNorFewerThanOne) {
-    EXPECT_EQ(ShareOutEntries(Files({{L"a", 1}, {L"b", 1}}), 8).size(), 2u);
-    EXPECT_EQ(ShareOutEntries(Files({{L"a", 1}, {L"b", 1}}), 0).size(), 1u);
-    EXPECT_EQ(ShareOutEntries({}, 4).size(), 1u);
-}
-
-// Each row: two entries whose order decides what is left must share a worker, or two that
-// cannot disturb each other go to two workers.
-TEST(ExtractionSharesTest, EntriesWhoseOrderMattersStayTogether) {
+// Each row: two entries whose order decides what is left must be one unit, or two that
+// cannot disturb each other are two.
+TEST(ExtractionUnitsTest, EntriesWhoseOrderMattersStayTogether) {
     const struct {
         const wchar_t* first;
         const wchar_t* second;
@@ -101,19 +100,19 @@ TEST(ExtractionSharesTest, EntriesWhoseOrderMattersStayTogether) {
         {L"name", L"name2/x", false},
     };
     for (const auto& row : rows) {
-        const Shares shares = ShareOutEntries(Files({{row.first, 1000}, {row.second, 1000}}), 2);
-        EXPECT_EQ(ShareOf(shares, 0) == ShareOf(shares, 1), row.together)
+        const Units units = ExtractionUnits(Files({{row.first, 1000}, {row.second, 1000}}));
+        EXPECT_EQ(UnitOf(units, 0) == UnitOf(units, 1), row.together)
             << stdfs::path(row.first) << " " << stdfs::path(row.second);
     }
 }
 
-TEST(ExtractionSharesTest, GroupsChainThroughTheirMembers) {
+TEST(ExtractionUnitsTest, GroupsChainThroughTheirMembers) {
     // a and a/b/c meet only through a/b: all three are one unit, taken in index order.
     const auto entries =
         Files({{L"a/b/c", 10}, {L"x", 9000}, {L"a/b", 10}, {L"y", 9000}, {L"a", 10}, {L"z", 9000}});
-    const Shares shares = ShareOutEntries(entries, 4);
-    EXPECT_EQ(ShareOf(shares, 0), ShareOf(shares, 2));
-    EXPECT_EQ(ShareOf(shares, 2), ShareOf(shares, 4));
+    const Units units = ExtractionUnits(entries);
+    EXPECT_EQ(units[static_cast<std::size_t>(UnitOf(units, 0))],
+              (std::vector<std::size_t>{0, 2, 4}));
 }
 
 // Everything below a folder: type, permission bits, and a file's time, size and bytes' hash.

@@ -1,9 +1,7 @@
-#include "ExtractionShares.h"
+#include "ExtractionUnits.h"
 
 #include <algorithm>
-#include <functional>
 #include <numeric>
-#include <queue>
 #include <unordered_map>
 #include <utility>
 
@@ -78,35 +76,21 @@ std::uint64_t ExtractionWork(const ExtractionEntry& entry) {
     return entry.size + kExtractionEntryOverhead;
 }
 
-std::vector<std::vector<std::size_t>> ShareOutEntries(const std::vector<ExtractionEntry>& entries,
-                                                      int workers) {
+std::vector<std::vector<std::size_t>> ExtractionUnits(const std::vector<ExtractionEntry>& entries) {
     Groups groups(entries.size());
     JoinConflicts(entries, groups);
     std::unordered_map<std::size_t, std::size_t> slotOfRoot;
-    std::vector<std::pair<std::uint64_t, std::vector<std::size_t>>> units;
+    std::vector<std::pair<std::uint64_t, std::vector<std::size_t>>> weighed;
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        const auto [it, added] = slotOfRoot.emplace(groups.Find(i), units.size());
-        if (added) units.emplace_back();
-        units[it->second].first += ExtractionWork(entries[i]);
-        units[it->second].second.push_back(i);
+        const auto [it, added] = slotOfRoot.emplace(groups.Find(i), weighed.size());
+        if (added) weighed.emplace_back();
+        weighed[it->second].first += ExtractionWork(entries[i]);
+        weighed[it->second].second.push_back(i);  // ascending, as i is
     }
-    // Heaviest first; ties by first position, so the shares never vary between runs.
-    std::stable_sort(units.begin(), units.end(),
+    std::stable_sort(weighed.begin(), weighed.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
-
-    const std::size_t count = std::clamp<std::size_t>(
-        static_cast<std::size_t>(std::max(workers, 1)), 1, std::max<std::size_t>(units.size(), 1));
-    std::vector<std::vector<std::size_t>> shares(count);
-    using Load = std::pair<std::uint64_t, std::size_t>;  // work so far, share
-    std::priority_queue<Load, std::vector<Load>, std::greater<>> least;
-    for (std::size_t s = 0; s < count; ++s) least.push({0, s});
-    for (auto& [work, members] : units) {
-        auto [load, share] = least.top();
-        least.pop();
-        shares[share].insert(shares[share].end(), members.begin(), members.end());
-        least.push({load + work, share});
-    }
-    // A worker's reader only moves forward through the directory when it goes in index order.
-    for (auto& share : shares) std::sort(share.begin(), share.end());
-    return shares;
+    std::vector<std::vector<std::size_t>> units;
+    units.reserve(weighed.size());
+    for (auto& unit : weighed) units.push_back(std::move(unit.second));
+    return units;
 }
