@@ -55,12 +55,17 @@ ZipResult Unreachable(ZipHandle& zip, int from, int error) {
 }
 
 // Goes to index by its place from an earlier walk; false when it has none, or the place
-// does not hold (then the walk decides).
+// does not hold (then the walk decides, from the first entry: where the reader stands is
+// no longer known).
 bool JumpToEntry(ZipHandle& zip, int index) {
     if (!zip.places || index < 0 || static_cast<std::size_t>(index) >= zip.places->size())
         return false;
     std::optional<unz64_file_pos> place = (*zip.places)[static_cast<std::size_t>(index)];
-    if (!place || unzGoToFilePos64(zip.reader, &*place) != UNZ_OK) return false;
+    if (!place) return false;
+    if (unzGoToFilePos64(zip.reader, &*place) != UNZ_OK) {
+        zip.position = -1;
+        return false;
+    }
     zip.position = index;
     return true;
 }
