@@ -57,8 +57,19 @@ void EndService(pid_t pid) {
 
 }  // namespace
 
+// The harness is never destroyed (its threads read on until the process ends), so its user
+// folders are removed at exit, by the process that made them only.
 LibraryHarness& LibraryHarness::Instance() {
-    static LibraryHarness* const harness = new LibraryHarness;
+    static LibraryHarness* const harness = [] {
+        static const pid_t maker = getpid();
+        auto* const made = new LibraryHarness;
+        static const std::filesystem::path home = made->m_home.path();
+        std::atexit([] {
+            std::error_code ignored;
+            if (getpid() == maker) std::filesystem::remove_all(home, ignored);
+        });
+        return made;
+    }();
     return *harness;
 }
 
