@@ -3,8 +3,6 @@
 // requests nginx answers on its own, and once directly with a download cut off by a kill and
 // resumed by the next run.
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
@@ -13,6 +11,7 @@
 #include <cstdlib>
 
 #include "FolderWatch.h"
+#include "LoopbackPort.h"
 #include "UpdateScenario.h"
 
 namespace {
@@ -21,6 +20,7 @@ using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::Not;
 using vesk::test::ChildProcess;
+using vesk::test::FreeLoopbackPort;
 using vesk::test::ReadFileBytes;
 using vesk::test::ScenarioPackage;
 using vesk::test::ScenarioRun;
@@ -44,21 +44,6 @@ std::string FindNginx() {
         if (!folder.empty() && access(program.c_str(), X_OK) == 0) return program;
     }
     return {};
-}
-
-// A loopback port nobody listens on now: the one the system hands out for port 0.
-int FreeLoopbackPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    close(fd);
-    return port;
 }
 
 // nginx on 127.0.0.1 serving one folder; its configuration, pid file, logs and temporary
